@@ -1,0 +1,35 @@
+#pragma once
+
+// The helpers every screen uses: the program folder, sound cues, keeping a
+// window on top, the fight screen's gradient, and loading the player's chicken.
+
+#include <QString>
+
+class QWidget;
+
+namespace Vars {
+
+// Sets AppPath to the executable's folder with exactly one trailing "/".
+void GetAppPath();
+
+// Sound cues: asynchronous, a new cue cuts off the one playing.
+void PlaySound(const char* fileName); // a file in the program's folder
+void PlayClickSound();                // "0.wav"
+void PlayHitSound();                  // one of five hit sounds, equally likely
+void PlayDeflectSound();              // "9.wav"
+
+// Keeps `window` above other windows.
+void MakeTopmost(QWidget* window);
+
+// Paints 256 horizontal bands from bright blue at the top to black at the bottom
+// as the window's background; it stays the background across repaints.
+void DrawGradient(QWidget* window);
+
+// Reads AppPath's file into OwnChicken. On any failure shows the data-file error
+// and ends the program; returns false then (only ever seen under test).
+bool LoadChickenData();
+
+// A name's bytes shown as text: one Latin-1 character per byte.
+QString displayText(const std::string& bytes);
+
+} // namespace Vars

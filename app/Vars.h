@@ -1,0 +1,37 @@
+#pragma once
+
+// Program-wide state shared by every screen, and the random helper through
+// which every roll and random choice goes. Plain data: no widgets, no sockets.
+
+#include "chicken/ChickenRecord.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace Vars {
+
+inline ChickenRecord OwnChicken;      // the local player's chicken, from the data file
+inline ChickenRecord OpponentChicken; // the peer's chicken, from its record messages
+inline uint8_t GameMode = 0;          // 1 hosting, 2 joining
+inline std::string HostAddress;       // as typed at the address prompt
+inline std::string AppPath;           // program folder + "/", or the data file's path
+inline int16_t LastDamage = 0;        // last attack roll, or last damage received
+inline std::string ReceiveBuffer;     // the most recent arrival, one byte per character
+inline int16_t TransferStep = 0;      // drives the record transfer
+
+// Puts every global back to its start-of-program value (tests).
+void reset();
+
+// A source of doubles uniform over [0, 1).
+using RandomSource = std::function<double()>;
+
+// Replaces the program-wide source (tests script it); an empty function
+// restores the real one: a 64-bit generator mixed with the clock on every draw.
+void setRandomSource(RandomSource source);
+
+// lo + floor(n * r) for r drawn from the program-wide source. For n >= 1 each of
+// lo .. lo+n-1 is equally likely; n == 0 gives lo; n < 0 gives lo+n .. lo.
+int Random(int lo, int n);
+
+} // namespace Vars

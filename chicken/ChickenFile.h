@@ -1,0 +1,23 @@
+#pragma once
+
+#include "chicken/ChickenRecord.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Reader of the chicken data file written by the single-player game.
+//
+// The file is 20 comma- or line-delimited fields: StatDivisor, StatOffset, the
+// name, then stats stored as (value + StatOffset) * StatDivisor, then CanPeck and
+// CanCombo. Any problem at all (missing field, number out of range, division by
+// zero, a field that is not a number where one is needed) gives std::nullopt.
+namespace chickenfile {
+
+// Decodes the file's contents. Never throws; never reads past the 20th field.
+std::optional<ChickenRecord> parse(std::string_view bytes);
+
+// Reads and decodes the file at path (missing or unreadable: std::nullopt).
+std::optional<ChickenRecord> load(const std::string& path);
+
+} // namespace chickenfile

@@ -1,0 +1,52 @@
+#pragma once
+
+// The fight's rules over two chicken records. Every roll goes through
+// Vars::Random, so a scripted source drives them in tests.
+
+#include "chicken/ChickenRecord.h"
+
+#include <cstdint>
+#include <string>
+
+namespace rules {
+
+enum Action : int { Kick = 0, Peck = 1, Combo = 2 };
+
+inline constexpr int FullCharge = 10;
+
+// Milliseconds between charge ticks: 1010 - 10 * Speed in 16-bit arithmetic,
+// never below 10 ms (a faster timer could not run).
+int chargeInterval(int16_t speed);
+
+// Rolls Random(1, 100) against Obedience: true when the chicken refuses.
+bool rollRefusal(const ChickenRecord& own);
+
+// Whether `action` is on offer at full charge (Kick always; Peck and Combo as
+// CanPeck and CanCombo allow).
+bool actionAvailable(const ChickenRecord& own, int action);
+
+// The attack's A and the defence's D for `action` (16-bit wrapping sums).
+int16_t attackStrength(const ChickenRecord& attacker, int action);
+int16_t defenceStrength(const ChickenRecord& defender, int action);
+
+// Rolls the attack, then the defence; returns attack - defence (the LastDamage).
+int16_t rollAttack(const ChickenRecord& attacker, const ChickenRecord& defender, int action);
+
+// hitPoints - damage in 16-bit wrapping arithmetic.
+int16_t lowerHitPoints(int16_t hitPoints, int16_t damage);
+
+// True when hit points have fallen below 1.
+inline bool isDefeated(int16_t hitPoints) { return hitPoints < 1; }
+
+// Commentary. `attacker` is whoever struck; the receiving side passes the
+// opponent as attacker and its own chicken as defender. Names are raw bytes.
+std::string hitLine(int roll, const std::string& attacker, const std::string& defender,
+                    int16_t damage);
+std::string missLine(int roll, const std::string& attacker);
+std::string rollHitLine(const std::string& attacker, const std::string& defender, int16_t damage);
+std::string rollMissLine(const std::string& attacker);
+std::string refusalLine(const std::string& name);
+std::string winLine(const std::string& name);
+std::string startLine(const std::string& own, const std::string& opponent);
+
+} // namespace rules

@@ -1,0 +1,44 @@
+#pragma once
+
+// Drives Vars::Random from a script of wanted results, so that tests can say
+// "the next roll of Random(1, 6) gives 4" instead of inventing fractions.
+
+#include "app/Vars.h"
+
+#include <cmath>
+#include <deque>
+#include <stdexcept>
+
+class ScriptedRandom {
+public:
+    ScriptedRandom() {
+        Vars::setRandomSource([this] { return next(); });
+    }
+    ~ScriptedRandom() { Vars::setRandomSource({}); }
+    ScriptedRandom(const ScriptedRandom&) = delete;
+    ScriptedRandom& operator=(const ScriptedRandom&) = delete;
+
+    // The next draw yields r itself.
+    ScriptedRandom& fraction(double r) {
+        draws.push_back(r);
+        return *this;
+    }
+    // The next draw makes Random(lo, n) give `result` (n >= 1).
+    ScriptedRandom& roll(int lo, int n, int result) {
+        return fraction((result - lo + 0.5) / n);
+    }
+    bool exhausted() const { return draws.empty(); }
+    int used() const { return count; }
+
+private:
+    double next() {
+        if (draws.empty())
+            throw std::logic_error("ScriptedRandom: more draws than scripted");
+        double r = draws.front();
+        draws.pop_front();
+        ++count;
+        return r;
+    }
+    std::deque<double> draws;
+    int count = 0;
+};
