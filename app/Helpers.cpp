@@ -1,0 +1,83 @@
+#include "app/Helpers.h"
+
+#include "app/Platform.h"
+#include "app/Vars.h"
+#include "chicken/ChickenFile.h"
+
+#include <QCoreApplication>
+#include <QPainter>
+#include <QPalette>
+#include <QPixmap>
+#include <QWidget>
+
+namespace Vars {
+
+void GetAppPath() {
+    std::string folder = QCoreApplication::applicationDirPath().toStdString();
+    if (folder.empty() || folder.back() != '/')
+        folder += '/';
+    AppPath = folder;
+}
+
+void PlaySound(const char* fileName) {
+    GetAppPath();
+    platform::seams().playSound(QString::fromStdString(AppPath + fileName));
+}
+
+void PlayClickSound() { PlaySound("0.wav"); }
+
+void PlayHitSound() {
+    static const char* const hits[] = {"2.wav", "3.wav", "4.wav", "7.wav", "10.wav"};
+    const int k = Random(1, 5);
+    if (k >= 1 && k <= 5)
+        PlaySound(hits[k - 1]);
+}
+
+void PlayDeflectSound() { PlaySound("9.wav"); }
+
+void MakeTopmost(QWidget* window) {
+    const bool wasVisible = window->isVisible();
+    window->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    // Changing a flag hides a shown window; put it back as it was.
+    if (wasVisible)
+        window->show();
+}
+
+void DrawGradient(QWidget* window) {
+    const QSize size = window->size();
+    QPixmap background(size.isEmpty() ? QSize(1, 1) : size);
+    background.fill(Qt::black);
+    QPainter painter(&background);
+    // 256 bands, blue 255 at the top down to 0 at the bottom. Each band is drawn
+    // from its own top to the next band's top with a 2-pixel overlap, so that no
+    // gap remains where a band is less than a pixel high.
+    const double band = background.height() / 256.0;
+    for (int i = 0; i < 256; ++i) {
+        const int top = static_cast<int>(i * band);
+        const int bottom = static_cast<int>((i + 1) * band) + 2;
+        painter.fillRect(QRect(0, top, background.width(), bottom - top), QColor(0, 0, 255 - i));
+    }
+    painter.end();
+    QPalette palette = window->palette();
+    palette.setBrush(QPalette::Window, QBrush(background));
+    window->setPalette(palette);
+    window->setAutoFillBackground(true);
+}
+
+bool LoadChickenData() {
+    if (auto chicken = chickenfile::load(AppPath)) {
+        OwnChicken = *chicken;
+        return true;
+    }
+    platform::MsgBox(QStringLiteral("An error has occured loading the chicken data file, it may be "
+                                    "corrupt or may not exist.  Quitting."),
+                     QStringLiteral("Error"));
+    platform::EndProgram(1);
+    return false;
+}
+
+QString displayText(const std::string& bytes) {
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+} // namespace Vars

@@ -1,0 +1,87 @@
+#include "app/frmTitle.h"
+
+#include "app/Controls.h"
+#include "app/Forms.h"
+#include "app/Helpers.h"
+#include "app/Platform.h"
+#include "app/Twips.h"
+#include "app/Vars.h"
+#include "link/Winsock.h"
+#include "link/frmWinSock2.h"
+#include "link/frmWinsock1.h"
+
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPalette>
+#include <QPushButton>
+
+frmTitle::frmTitle() {
+    using namespace controls;
+    setupWindow(this, QStringLiteral("frmTitle"), QStringLiteral("Quorvel"), Border::FixedSingle,
+                2955, 825, Qt::black);
+    setWindowIcon(QIcon(QStringLiteral(":/pictures/program.ico")));
+
+    Command1 = button(this, QStringLiteral("Command1"), QStringLiteral("&Server"), 120, 120, 1335,
+                      255);
+    Command2 = button(this, QStringLiteral("Command2"), QStringLiteral("&Client"), 120, 480, 1335,
+                      255);
+    Label1 = label(this, QStringLiteral("Label1"), QStringLiteral("Local IP:"), 1560, 120, 1335,
+                   255, font(), Qt::red, Qt::AlignHCenter | Qt::AlignTop);
+
+    Text1 = new QLineEdit(QStringLiteral("999.999.999.999"), this);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setGeometry(twips::rect(1560, 480, 1335, 210));
+    Text1->setFont(arial(8.25));
+    Text1->setAlignment(Qt::AlignCenter);
+    Text1->setReadOnly(true);
+    Text1->setFrame(false);
+    Text1->setFocusPolicy(Qt::ClickFocus); // selectable and copyable, skipped by Tab
+    QPalette palette = Text1->palette();
+    palette.setColor(QPalette::Text, Qt::red);
+    palette.setColor(QPalette::Base, Qt::black);
+    Text1->setPalette(palette);
+    Text1->setTextMargins(0, 0, 0, 0);
+    Text1->setContentsMargins(0, 0, 0, 0);
+
+    Winsock3 = new Winsock(this);
+    Winsock3->setObjectName(QStringLiteral("Winsock3"));
+
+    setTabOrder(Command1, Command2);
+    Command1->setFocus();
+    connect(Command1, &QPushButton::clicked, this, &frmTitle::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &frmTitle::Command2_Click);
+
+    controls::centre(this);
+}
+
+void frmTitle::Form_Load() {
+    Vars::GetAppPath();
+    Vars::AppPath += "chicken.dat";
+    if (!Vars::LoadChickenData())
+        return;
+    Text1->setText(Winsock3->LocalIP());
+    if (Vars::OwnChicken.CheatFlag == 1) {
+        platform::MsgBox(QStringLiteral("Cheater!"));
+        platform::EndProgram(1);
+    }
+}
+
+void frmTitle::Command1_Click() {
+    Vars::GameMode = 1;
+    Vars::PlayClickSound();
+    Forms::show<frmWinsock1>();
+    Forms::unload<frmTitle>();
+}
+
+void frmTitle::Command2_Click() {
+    Vars::GameMode = 2;
+    Vars::PlayClickSound();
+    const QString answer =
+        platform::InputBox(QStringLiteral("Enter Address"), QStringLiteral("000.000.000.000"));
+    Vars::HostAddress = answer.toStdString();
+    if (Vars::HostAddress.empty())
+        return;
+    Forms::show<frmWinSock2>();
+    Forms::unload<frmTitle>();
+}

@@ -1,0 +1,68 @@
+#include "app/frmtamberlo.h"
+
+#include "app/Controls.h"
+#include "app/Forms.h"
+#include "app/Helpers.h"
+#include "app/Twips.h"
+#include "app/frmTitle.h"
+
+#include <QIcon>
+#include <QLabel>
+#include <QPixmap>
+#include <QTimer>
+
+namespace {
+const QColor Navy(0, 0, 128);
+}
+
+frmtamberlo::frmtamberlo() {
+    using namespace controls;
+    setupWindow(this, QStringLiteral("frmtamberlo"), QStringLiteral("Quorvel"), Border::None, 5955,
+                1170, Qt::black);
+    setWindowIcon(QIcon(QStringLiteral(":/pictures/program.ico")));
+
+    // The banner lies beneath everything else, so it is made first.
+    pic = new QLabel(this);
+    pic->setObjectName(QStringLiteral("pic"));
+    pic->setGeometry(twips::rect(0, 0, 5970, 1170));
+    pic->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    pic->setPixmap(QPixmap(QStringLiteral(":/pictures/splash.jpg")));
+
+    Label3 = label(this, QStringLiteral("Label3"), QStringLiteral("Beta Version (1.01)"), 960, 720,
+                   1545, 210, arial(8.25, true), Navy);
+    fitWidthToText(Label3);
+    Label2 = label(this, QStringLiteral("Label2"), QStringLiteral("Quorvel!"), 840, 240, 4575, 495,
+                   arial(20.25, true), Navy);
+
+    Image1 = new QLabel(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(twips::rect(120, 240, 600, 585));
+    Image1->setScaledContents(true);
+    Image1->setPixmap(QIcon(QStringLiteral(":/pictures/splashicon.ico")).pixmap(32, 32));
+
+    Label1 = label(this, QStringLiteral("Label1"), QStringLiteral("Tamberlo Productions"), 3600, 840,
+                   2205, 255, arial(11.25, true, true), Navy, Qt::AlignHCenter | Qt::AlignTop);
+    fitWidthToText(Label1);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setSingleShot(true);
+    Timer1->setInterval(SplashMilliseconds);
+    connect(Timer1, &QTimer::timeout, this, &frmtamberlo::Timer1_Timer);
+
+    controls::centre(this);
+}
+
+void frmtamberlo::Form_Load() {
+    Vars::GetAppPath();
+    Vars::PlaySound("1.wav");
+    Vars::MakeTopmost(this);
+    Timer1->start();
+}
+
+void frmtamberlo::Timer1_Timer() {
+    // The splash is only hidden and deleted later, never closed, so the program
+    // does not count it as its last window closing before the title appears.
+    Forms::unload<frmtamberlo>();
+    Forms::show<frmTitle>();
+}
