@@ -1,0 +1,203 @@
+// Start-up and the title screen, with the boxes and the program's end replaced:
+// the splash's hand-over, loading the chicken, "Cheater!", and the choice of
+// hosting or joining.
+
+#include "app/Forms.h"
+#include "app/Platform.h"
+#include "app/Vars.h"
+#include "app/frmTitle.h"
+#include "app/frmtamberlo.h"
+#include "link/Winsock.h"
+#include "link/frmWinSock2.h"
+#include "link/frmWinsock1.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+class TestTitle : public QObject {
+    Q_OBJECT
+
+    struct Box {
+        QString text, caption;
+    };
+    QList<Box> boxes;
+    QStringList prompts;
+    QString answer;
+    QStringList played;
+
+    static QString dataFile() { return QCoreApplication::applicationDirPath() + "/chicken.dat"; }
+
+    static void useChicken(const QString& sample) {
+        QFile::remove(dataFile());
+        if (!sample.isEmpty())
+            QVERIFY(QFile::copy(QStringLiteral(QUORVEL_ASSETS "/chickens/") + sample, dataFile()));
+    }
+
+private slots:
+    void init() {
+        Forms::unloadAll();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        Vars::reset();
+        platform::resetSeams();
+        boxes.clear();
+        prompts.clear();
+        played.clear();
+        answer.clear();
+        auto& seams = platform::seams();
+        seams.messageBox = [this](const QString& text, const QString& caption) {
+            boxes.append({text, caption});
+        };
+        seams.inputBox = [this](const QString& prompt, const QString& defaultAnswer) {
+            prompts << prompt + "|" + defaultAnswer;
+            return answer == "<default>" ? defaultAnswer : answer;
+        };
+        seams.endProgram = [](int) {};
+        seams.playSound = [this](const QString& path) { played << path.section('/', -1); };
+        useChicken(QStringLiteral("rosie.dat"));
+    }
+    void cleanupTestCase() {
+        Forms::unloadAll();
+        QFile::remove(dataFile());
+    }
+
+    void splashHandsOverToTheTitleAfter2200ms() {
+        QElapsedTimer clock;
+        clock.start();
+        Forms::show<frmtamberlo>();
+        frmtamberlo& splash = Forms::get<frmtamberlo>();
+        QVERIFY(splash.isVisible());
+        QVERIFY(splash.windowFlags() & Qt::WindowStaysOnTopHint);
+        QVERIFY(splash.windowFlags() & Qt::FramelessWindowHint);
+        QCOMPARE(played, QStringList{"1.wav"});
+        QTRY_VERIFY_WITH_TIMEOUT(Forms::loaded<frmTitle>(), 4000);
+        const qint64 elapsed = clock.elapsed();
+        QVERIFY2(elapsed >= 2150 && elapsed < 2700, qPrintable(QString::number(elapsed)));
+        QVERIFY(!Forms::loaded<frmtamberlo>());
+        frmTitle& title = Forms::get<frmTitle>();
+        QVERIFY(title.isVisible());
+        QCOMPARE(title.Text1->text(), Winsock::LocalIP());
+        QVERIFY(boxes.isEmpty());
+    }
+
+    void titleLoadsTheChicken() {
+        Forms::show<frmTitle>();
+        QVERIFY(Forms::get<frmTitle>().isVisible());
+        QVERIFY(!Vars::OwnChicken.Name.empty());
+        QVERIFY(Vars::OwnChicken.HitPoints > 0);
+        QCOMPARE(Vars::AppPath, (QCoreApplication::applicationDirPath() + "/chicken.dat").toStdString());
+        QVERIFY(!platform::programEnded());
+    }
+
+    void fatalStartsEndTheProgramWithoutATitle_data() {
+        QTest::addColumn<QString>("sample");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("missing file")
+            << QString()
+            << "An error has occured loading the chicken data file, it may be corrupt or may not "
+               "exist.  Quitting."
+            << "Error";
+        QTest::newRow("cheater") << "cheater.dat"
+                                 << "Cheater!"
+                                 << "Quorvel";
+    }
+    void fatalStartsEndTheProgramWithoutATitle() {
+        QFETCH(QString, sample);
+        QFETCH(QString, text);
+        QFETCH(QString, caption);
+        useChicken(sample);
+        Forms::show<frmTitle>();
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].text, text);
+        QCOMPARE(boxes[0].caption, caption);
+        QVERIFY(platform::programEnded());
+        QCOMPARE(platform::endStatus(), 1);
+        QVERIFY(!Forms::get<frmTitle>().isVisible());
+    }
+
+    void cancelAtTheAddressPromptKeepsTheTitle() {
+        Forms::show<frmTitle>();
+        frmTitle& title = Forms::get<frmTitle>();
+        answer = QString();
+        title.Command2->click();
+        QCOMPARE(prompts, QStringList{"Enter Address|000.000.000.000"});
+        QCOMPARE(Vars::GameMode, uint8_t(2));
+        QVERIFY(Vars::HostAddress.empty());
+        QCOMPARE(played, QStringList{"0.wav"});
+        QVERIFY(title.isVisible());
+        QVERIFY(!Forms::loaded<frmWinSock2>());
+
+        // The title can be used again: hosting now.
+        title.Command1->click();
+        QCOMPARE(Vars::GameMode, uint8_t(1));
+        QVERIFY(Forms::loaded<frmWinsock1>());
+        QVERIFY(Forms::get<frmWinsock1>().isVisible());
+        QVERIFY(!Forms::loaded<frmTitle>());
+    }
+
+    void defaultAddressOpensTheJoinScreen() {
+        Forms::show<frmTitle>();
+        answer = QStringLiteral("<default>");
+        Forms::get<frmTitle>().Command2->click();
+        QCOMPARE(Vars::HostAddress, std::string("000.000.000.000"));
+        QVERIFY(Forms::loaded<frmWinSock2>());
+        QVERIFY(Forms::get<frmWinSock2>().isVisible());
+        QVERIFY(!Forms::loaded<frmTitle>());
+    }
+
+    void accessKeysActLikeClicks() {
+        Forms::show<frmTitle>();
+        frmTitle& title = Forms::get<frmTitle>();
+        title.activateWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(&title));
+        answer = QString();
+        QTest::keyClick(&title, Qt::Key_C, Qt::AltModifier);
+        QCOMPARE(Vars::GameMode, uint8_t(2));
+        QCOMPARE(prompts.size(), 1);
+        QTest::keyClick(&title, Qt::Key_S, Qt::AltModifier);
+        QCOMPARE(Vars::GameMode, uint8_t(1));
+        QVERIFY(Forms::loaded<frmWinsock1>());
+    }
+
+    void closingTheHostScreenBringsTheTitleBackWithTheChickenReRead() {
+        Forms::show<frmTitle>();
+        Forms::get<frmTitle>().Command1->click();
+        QVERIFY(Forms::loaded<frmWinsock1>());
+        Vars::OwnChicken.HitPoints = -7;
+        Forms::get<frmWinsock1>().close();
+        QVERIFY(!Forms::loaded<frmWinsock1>());
+        QVERIFY(Forms::loaded<frmTitle>());
+        QVERIFY(Forms::get<frmTitle>().isVisible());
+        QVERIFY(Vars::OwnChicken.HitPoints > 0);
+
+        // Removed in the meantime: the data-file error ends the program.
+        Forms::get<frmTitle>().Command1->click();
+        useChicken(QString());
+        Forms::get<frmWinsock1>().close();
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].caption, QStringLiteral("Error"));
+        QVERIFY(platform::programEnded());
+    }
+
+    void layoutFollowsTheDesign() {
+        Forms::show<frmTitle>();
+        frmTitle& title = Forms::get<frmTitle>();
+        QCOMPARE(title.windowTitle(), QStringLiteral("Quorvel"));
+        QCOMPARE(title.size(), QSize(197, 55));
+        QVERIFY(!(title.windowFlags() & Qt::WindowMaximizeButtonHint));
+        QCOMPARE(title.Command1->geometry(), QRect(8, 8, 89, 17));
+        QCOMPARE(title.Command2->geometry(), QRect(8, 32, 89, 17));
+        QCOMPARE(title.Text1->geometry(), QRect(104, 32, 89, 14));
+        QVERIFY(title.Text1->isReadOnly());
+        QVERIFY(!(title.Text1->focusPolicy() & Qt::TabFocus));
+        QCOMPARE(title.findChild<QPushButton*>("Command1"), title.Command1);
+    }
+};
+
+QTEST_MAIN(TestTitle)
+#include "test_title.moc"
