@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QInputDialog>
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QSoundEffect>
 #include <QUrl>
@@ -14,6 +15,10 @@
 #include <unistd.h>
 
 namespace platform {
+
+// Every box's text, for whoever watches the program from outside (enable with
+// QT_LOGGING_RULES="quorvel.boxes.info=true").
+Q_LOGGING_CATEGORY(lcBoxes, "quorvel.boxes", QtWarningMsg)
 
 namespace {
 
@@ -78,7 +83,10 @@ void resetSeams() {
     status = 0;
 }
 
-void MsgBox(const QString& text, const QString& caption) { seams().messageBox(text, caption); }
+void MsgBox(const QString& text, const QString& caption) {
+    qCInfo(lcBoxes).noquote() << "box:" << caption << "|" << text;
+    seams().messageBox(text, caption);
+}
 
 QString InputBox(const QString& prompt, const QString& defaultAnswer) {
     return seams().inputBox(prompt, defaultAnswer);

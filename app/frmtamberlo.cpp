@@ -17,7 +17,7 @@ const QColor Navy(0, 0, 128);
 
 frmtamberlo::frmtamberlo() {
     using namespace controls;
-    setupWindow(this, QStringLiteral("frmtamberlo"), QStringLiteral("Quorvel"), Border::None, 5955,
+    setupWindow(this, QStringLiteral("frmtamberlo"), QString(), Border::None, 5955,
                 1170, Qt::black);
     setWindowIcon(QIcon(QStringLiteral(":/pictures/program.ico")));
 

@@ -1,0 +1,56 @@
+# Helpers for tests that drive the real program under Xvfb the way a person
+# does: keys through the X test extension, windows found by their titles.
+# Sourced, not run. Needs Xvfb, xdotool.
+
+# start_x: starts a private X server and exports DISPLAY.
+start_x() {
+    local d
+    for d in $(seq 70 99); do
+        [ -e "/tmp/.X11-unix/X$d" ] || [ -e "/tmp/.X$d-lock" ] || break
+    done
+    Xvfb ":$d" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    XVFB_PID=$!
+    export DISPLAY=":$d"
+    for _ in $(seq 100); do
+        xdotool getmouselocation >/dev/null 2>&1 && return 0
+        sleep 0.1
+    done
+    echo "Xvfb did not start" >&2
+    return 1
+}
+
+stop_x() { [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null || true; }
+
+# window_of PID TITLE: the first visible window of PID with exactly that title.
+window_of() {
+    xdotool search --onlyvisible --pid "$1" --name "^$2\$" 2>/dev/null | head -n 1
+}
+
+# wait_window PID TITLE [SECONDS]: waits for it and prints its id.
+wait_window() {
+    local w i limit=$(( ${3:-20} * 10 ))
+    for i in $(seq "$limit"); do
+        w=$(window_of "$1" "$2")
+        if [ -n "$w" ]; then
+            echo "$w"
+            return 0
+        fi
+        sleep 0.1
+    done
+    echo "no window '$2' of process $1" >&2
+    return 1
+}
+
+# press WINDOW KEYS...: gives the window the keyboard and presses keys there.
+press() {
+    local w="$1"
+    shift
+    xdotool windowfocus --sync "$w" 2>/dev/null || xdotool windowfocus "$w" 2>/dev/null || return 1
+    xdotool key --clearmodifiers "$@" 2>/dev/null
+}
+
+# type_into WINDOW TEXT
+type_into() {
+    xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1" 2>/dev/null || return 1
+    xdotool type --delay 20 "$2"
+}
