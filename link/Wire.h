@@ -5,6 +5,10 @@
 // Control words are whole texts ("0" ready, "10" refusal, "90" keep-alive probe,
 // "91" keep-alive answer). Tagged messages are one upper-case letter and a payload:
 // "A" name, "B".."I" the other record fields, "J" charge, "K" damage.
+//
+// Numbers in payloads are read as: an optional "-" or "+", then decimal digits
+// with at most one decimal point, at least one digit in all. Nothing else: no
+// spaces, no exponent, no hexadecimal.
 
 #include "chicken/ChickenRecord.h"
 
@@ -28,18 +32,25 @@ std::optional<std::string> recordMessage(const ChickenRecord& own, int16_t step)
 // The step on which the record transfer ends.
 inline constexpr int16_t TransferEndStep = 9;
 
-std::string chargeMessage(float charge); // "J" + whole number
-std::string damageMessage(int16_t damage); // "K" + damage
+// The charge bar's range; a "J" payload outside it is not applied.
+inline constexpr float ChargeMin = 0;
+inline constexpr float ChargeMax = 10;
+
+// "J" + the charge as a whole number: the nearest whole number, without a point,
+// a fraction or a sign on zero ("J0", "J2", "J10").
+std::string chargeMessage(float charge);
+std::string damageMessage(int16_t damage); // "K" + damage, e.g. "K4", "K-3"
 
 // What one message found in an arrival turns out to be.
 struct Message {
     enum class Kind {
-        Ignored,  // unknown text, unknown tag, empty
-        Control,  // whole text is a control word (see `control`)
-        Record,   // "A".."I" converted; apply with applyRecord
-        Charge,   // "J" converted (see `charge`)
-        Damage,   // "K" converted (see `value`)
-        Failed,   // a tag whose payload did not convert: abandon the arrival
+        Ignored, // unknown text, unknown tag, empty: nothing to do
+        Control, // whole text is a control word (see `control`)
+        Record,  // "A".."I" converted; apply with applyRecord
+        Charge,  // "J" converted and within ChargeMin..ChargeMax (see `charge`)
+        Damage,  // "K" converted (see `value`)
+        Failed,  // a tag whose payload did not convert, or a "J" value the bar
+                 // does not take: abandon the arrival, change nothing for it
     };
     Kind kind = Kind::Ignored;
     std::string control; // for Control: "0", "10", "90" or "91"
@@ -49,13 +60,25 @@ struct Message {
     float charge = 0;    // for "J"
 };
 
-// Reads one arrival. An arrival that is one well-formed message gives that
-// message; one that reads from start to end as two or more well-formed messages
-// (merged on the way) gives them in order; anything else is taken as one text.
+// Reads one arrival; never gives an empty list.
+//
+// An arrival that is one well-formed message gives that message, and so does any
+// text that does not split as below (then exactly one element: Control, Record,
+// Charge, Damage, Failed or Ignored).
+//
+// Messages merged on the way are recovered: a text that is not one well-formed
+// message, but reads from start to end as two or more well-formed messages, at
+// least one of them tagged, taking at each point the longest well-formed message,
+// gives those messages in order ("B5C7", "J1010" -> "J10" "10", "K3J4").
+// Well-formed: a control word; "A" with anything after it (so only last);
+// "B".."I" and "K" with a number that converts to a 2-byte integer; "J" with a
+// number within the charge bar's range. Runs of control words alone ("00") are
+// not taken apart: the peer never sends two of them back to back, while the tail
+// of a number split over two arrivals can look like that.
 std::vector<Message> readArrival(std::string_view bytes);
 
 // Stores a Record message's payload into the field its tag names. Returns false
-// for anything that is not a Record message.
+// (and changes nothing) for anything that is not a Record message.
 bool applyRecord(const Message& message, ChickenRecord& opponent);
 
 } // namespace wire
