@@ -11,6 +11,7 @@
 
 class QTcpServer;
 class QTcpSocket;
+class QTimer;
 
 class Winsock : public QObject {
     Q_OBJECT
@@ -33,6 +34,8 @@ public:
 
     quint16 LocalPort = 0;
     quint16 RemotePort = 0;
+    // How long Connect may take (host lookup included) before it gives up, in ms.
+    int ConnectTimeout = 10000;
 
     // Starts listening on LocalPort (all addresses). False, with ErrorText set,
     // when the port cannot be listened on.
@@ -67,10 +70,23 @@ signals:
 private:
     void adopt(QTcpSocket* socket);
     void refusePending();
+    void queueRequest(qintptr requestID);
+    void announceNextRequest();
+    void dropSocket();
+    void connectSucceeded();
+    void connectFailed(const QString& reason);
+    void connectionGone();
+    bool isListening() const;
+    bool readyToOpen();
 
     QTcpServer* server = nullptr;
     QTcpSocket* socket = nullptr;
-    QList<qintptr> pending;
+    QTimer* connectTimer = nullptr;
+    QList<qintptr> pending;       // requests taken off the listening socket, not accepted yet
+    QList<qintptr> unannounced;   // the part of pending whose ConnectionRequest is still queued
+    qintptr announcing = -1;      // the request whose ConnectionRequest handler is running
+    StateValue ended = sckClosed; // what State reports once the socket has no connection
     QString errorText;
+    quint32 generation = 0; // bumped by Close and Accept so stale queued reports are dropped
     bool connecting = false;
 };
