@@ -1,0 +1,248 @@
+#include "fight/frmFight.h"
+
+#include "app/Controls.h"
+#include "app/Forms.h"
+#include "app/Helpers.h"
+#include "app/Platform.h"
+#include "app/Twips.h"
+#include "app/Vars.h"
+#include "assets/frmpics.h"
+#include "fight/Rules.h"
+#include "link/Winsock.h"
+#include "link/Wire.h"
+#include "link/frmWinSock2.h"
+#include "link/frmWinsock1.h"
+
+#include <QCloseEvent>
+#include <QIcon>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+
+const QColor LightGrey(192, 192, 192);
+
+QLabel* portraitBox(QWidget* parent, int index, int top) {
+    auto* box = new QLabel(parent);
+    box->setObjectName(QStringLiteral("pic(%1)").arg(index));
+    box->setGeometry(twips::rect(120, top, 735, 735));
+    box->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    box->setToolTip(QStringLiteral("Chicken Portrait"));
+    box->setFocusPolicy(Qt::StrongFocus);
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Window, Qt::black);
+    box->setPalette(palette);
+    box->setAutoFillBackground(true);
+    return box;
+}
+
+QProgressBar* chargeBar(QWidget* parent, const char* name, int top) {
+    auto* bar = new QProgressBar(parent);
+    bar->setObjectName(QString::fromLatin1(name));
+    bar->setGeometry(twips::rect(0, top, 1455, 135));
+    bar->setRange(0, rules::FullCharge);
+    bar->setValue(0);
+    bar->setTextVisible(false);
+    return bar;
+}
+
+QString hitPointsText(int16_t hitPoints) {
+    return QStringLiteral("HP:   ") + QString::number(hitPoints);
+}
+
+} // namespace
+
+frmFight::frmFight() {
+    using namespace controls;
+    setupWindow(this, QStringLiteral("frmFight"), QStringLiteral("Fight!"), Border::FixedTool, 3540,
+                3360, palette().color(QPalette::WindowText));
+    setWindowIcon(QIcon(QStringLiteral(":/pictures/fight.ico")));
+
+    const QFont labelFont = arial(9.75, true);
+    const auto label1 = [&](int index, const char* text, int left, int top, int width, int height,
+                            const QFont& font) {
+        Label1[static_cast<size_t>(index)] =
+            label(this, QStringLiteral("Label1(%1)").arg(index), QString::fromLatin1(text), left,
+                  top, width, height, font, LightGrey);
+    };
+    pic[0] = portraitBox(this, 0, 120);
+    label1(0, "HP:", 0, 960, 330, 240, labelFont);
+    label1(4, "Name:", 0, 1200, 615, 240, labelFont);
+    bar1 = chargeBar(this, "bar1", 1440);
+    pic[1] = portraitBox(this, 1, 1800);
+    label1(1, "HP:", 0, 2640, 330, 225, labelFont);
+    label1(5, "Name:", 0, 2880, 615, 240, labelFont);
+    bar2 = chargeBar(this, "bar2", 3120);
+    label1(2, "Actions:", 1800, 120, 675, 210, arial(8.25, true));
+
+    const char* captions[] = {"&Kick", "&Peck", "&Combo"};
+    for (int i = 0; i < 3; ++i) {
+        QPushButton* b = button(this, QStringLiteral("cmd(%1)").arg(i),
+                                QString::fromLatin1(captions[i]), 2760, 120 + 360 * i, 735, 255);
+        b->setEnabled(false);
+        connect(b, &QPushButton::clicked, this, [this, i] { cmd_Click(i); });
+        cmd[static_cast<size_t>(i)] = b;
+    }
+
+    txt = label(this, QStringLiteral("txt"), QString(), 1680, 1920, 1815, 735, arial(9.75),
+                LightGrey);
+    txt->setWordWrap(true);
+
+    tmr1 = new QTimer(this);
+    tmr1->setObjectName(QStringLiteral("tmr1"));
+    connect(tmr1, &QTimer::timeout, this, &frmFight::tmr1_Timer);
+
+    QWidget* const order[] = {pic[1], pic[0],    cmd[0],    cmd[1],    cmd[2],    bar1,     bar2,
+                              txt,    Label1[2], Label1[0], Label1[1], Label1[4], Label1[5]};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    centre(this);
+}
+
+void frmFight::Form_Load() {
+    const auto& own = Vars::OwnChicken;
+    const auto& opponent = Vars::OpponentChicken;
+    Vars::DrawGradient(this);
+    // An index the gallery has no picture for leaves the box empty and black.
+    const frmpics& gallery = Forms::get<frmpics>();
+    pic[0]->setPixmap(gallery.picture(own.PortraitIndex));
+    pic[1]->setPixmap(gallery.picture(opponent.PortraitIndex));
+    showHitPoints();
+    setCaption(Label1[4], QStringLiteral("Name: ") + Vars::displayText(own.Name));
+    setCaption(Label1[5], QStringLiteral("Name: ") + Vars::displayText(opponent.Name));
+    tmr1->setInterval(rules::chargeInterval(own.Speed));
+    tmr1->start();
+    comment(rules::startLine(own.Name, opponent.Name));
+}
+
+void frmFight::setCaption(QLabel* label, const QString& text) {
+    label->setText(text);
+    controls::fitWidthToText(label);
+}
+
+void frmFight::showHitPoints() {
+    setCaption(Label1[0], hitPointsText(Vars::OwnChicken.HitPoints));
+    setCaption(Label1[1], hitPointsText(Vars::OpponentChicken.HitPoints));
+}
+
+void frmFight::comment(const std::string& line) {
+    txt->setText(Vars::displayText(line));
+}
+
+void frmFight::tmr1_Timer() {
+    bar1->setValue(bar1->value() + 1);
+    if (!sendCharge())
+        return;
+    if (bar1->value() != rules::FullCharge)
+        return;
+    tmr1->stop();
+    const auto& own = Vars::OwnChicken;
+    if (rules::rollRefusal(own)) {
+        comment(rules::refusalLine(own.Name));
+        if (!sendRefusal())
+            return;
+        DOREFRESH();
+    } else {
+        for (int action : {rules::Kick, rules::Peck, rules::Combo}) {
+            if (rules::actionAvailable(own, action))
+                cmd[static_cast<size_t>(action)]->setEnabled(true);
+        }
+    }
+}
+
+void frmFight::cmd_Click(int Index) {
+    DOREFRESH();
+    if (Index < rules::Kick || Index > rules::Combo)
+        return;
+    Vars::LastDamage = rules::rollAttack(Vars::OwnChicken, Vars::OpponentChicken, Index);
+    if (rules::isHit(Vars::LastDamage))
+        doHit();
+    else
+        doMiss();
+}
+
+void frmFight::DOREFRESH() {
+    bar1->setValue(1);
+    tmr1->start();
+    for (QPushButton* b : cmd)
+        b->setEnabled(false);
+    showHitPoints();
+}
+
+void frmFight::doHit() {
+    sendDMG();
+    if (over)
+        return;
+    auto& opponent = Vars::OpponentChicken;
+    opponent.HitPoints = rules::lowerHitPoints(opponent.HitPoints, Vars::LastDamage);
+    comment(rules::rollHitLine(Vars::OwnChicken.Name, opponent.Name, Vars::LastDamage));
+    DOREFRESH();
+    Vars::PlayHitSound();
+    if (rules::isDefeated(opponent.HitPoints))
+        endMatch(Vars::OwnChicken.Name, QStringLiteral("You Win!"));
+}
+
+void frmFight::doMiss() {
+    Vars::PlayDeflectSound();
+    comment(rules::rollMissLine(Vars::OwnChicken.Name));
+    DOREFRESH();
+}
+
+void frmFight::endMatch(const std::string& winner, const QString& verdict) {
+    // From here on the peer's going away is the normal end of the match.
+    over = true;
+    tmr1->stop();
+    comment(rules::winLine(winner));
+    hide();
+    platform::MsgBox(verdict);
+    platform::EndProgram(0);
+}
+
+void frmFight::opponentLeft() {
+    if (over)
+        return;
+    over = true;
+    tmr1->stop();
+    for (QPushButton* b : cmd)
+        b->setEnabled(false);
+    platform::MsgBox(QStringLiteral("The other player has left the match."));
+    platform::EndProgram(1);
+}
+
+void frmFight::closeEvent(QCloseEvent* event) {
+    event->accept();
+    if (over)
+        return;
+    // Leaving in the middle of a match ends the program; the peer sees the
+    // connection go.
+    over = true;
+    tmr1->stop();
+    platform::EndProgram(1);
+}
+
+void frmFight::sendDMG() {
+    send(wire::damageMessage(Vars::LastDamage));
+}
+
+bool frmFight::sendCharge() {
+    return send(wire::chargeMessage(static_cast<float>(bar1->value())));
+}
+
+bool frmFight::sendRefusal() {
+    return send(std::string(wire::Refusal));
+}
+
+bool frmFight::send(const std::string& message) {
+    // The connection screen that made the connection stays loaded, hidden, for the
+    // whole match; without it, or when the send fails, the peer is gone.
+    Winsock* socket =
+        Vars::GameMode == 1 ? frmWinsock1::loadedSocket() : frmWinSock2::loadedSocket();
+    if (socket != nullptr &&
+        socket->SendData(QByteArray(message.data(), static_cast<qsizetype>(message.size()))))
+        return true;
+    opponentLeft();
+    return false;
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+// The joiner's connection screen: connects to HostAddress on port 1425, sends its
+// record when the host is ready, then receives the host's.
+
+#include "link/ConnectionScreen.h"
+
+#include <QString>
+
+class frmWinSock2 : public ConnectionScreen {
+    Q_OBJECT
+public:
+    frmWinSock2();
+    void Form_Load();
+
+    Winsock* Winsock2;
+
+    void Winsock2_DataArrival();
+    void Winsock2_ConnectFailed(const QString& reason);
+
+    // The screen's socket while the screen is loaded, else null; never loads it.
+    static Winsock* loadedSocket();
+
+protected:
+    void unloadScreen() override;
+};

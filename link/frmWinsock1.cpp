@@ -1,0 +1,54 @@
+#include "link/frmWinsock1.h"
+
+#include "app/Forms.h"
+#include "link/Winsock.h"
+#include "link/Wire.h"
+
+frmWinsock1::frmWinsock1()
+    : ConnectionScreen(Role{
+          .screenName = QStringLiteral("frmWinsock1"),
+          .caption = QStringLiteral("Multiplayer - Server"),
+          .socketName = QStringLiteral("Winsock1"),
+          .sendingStatus = QStringLiteral("Connection Established - Transmiting data . . ."),
+          .sentStatus = QStringLiteral("Transfer Complete - Starting Game . . ."),
+          .handsOverTurn = false,
+          .receivedStatus = QString(),
+      }),
+      Winsock1(link) {
+    Winsock1->LocalPort = MatchPort;
+    connect(Winsock1, &Winsock::ConnectionRequest, this, &frmWinsock1::Winsock1_ConnectionRequest);
+    connect(Winsock1, &Winsock::DataArrival, this, &frmWinsock1::Winsock1_DataArrival);
+}
+
+void frmWinsock1::Form_Load() {
+    if (Winsock1->Listen())
+        setStatus(QStringLiteral("Waiting for connection . . ."));
+    else
+        setStatus(QStringLiteral("Could not listen on port %1: %2")
+                      .arg(MatchPort)
+                      .arg(Winsock1->ErrorText()));
+}
+
+void frmWinsock1::Winsock1_ConnectionRequest(qintptr requestID) {
+    // Closing stops the listening, so no second joiner gets in.
+    if (Winsock1->State() != Winsock::sckClosed)
+        Winsock1->Close();
+    if (!Winsock1->Accept(requestID)) {
+        setStatus(QStringLiteral("Could not accept the connection: ") + Winsock1->ErrorText());
+        return;
+    }
+    setStatus(QStringLiteral("Connection Established - Recieving Data . . ."));
+    send(wire::Ready);
+}
+
+void frmWinsock1::Winsock1_DataArrival() {
+    DataArrival();
+}
+
+Winsock* frmWinsock1::loadedSocket() {
+    return Forms::loaded<frmWinsock1>() ? Forms::get<frmWinsock1>().Winsock1 : nullptr;
+}
+
+void frmWinsock1::unloadScreen() {
+    Forms::unload<frmWinsock1>();
+}

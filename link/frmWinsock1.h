@@ -1,0 +1,26 @@
+#pragma once
+
+// The host's connection screen: listens on port 1425, accepts the first joiner,
+// sends the ready signal and then its half of the record exchange.
+
+#include "link/ConnectionScreen.h"
+
+#include <QtGlobal>
+
+class frmWinsock1 : public ConnectionScreen {
+    Q_OBJECT
+public:
+    frmWinsock1();
+    void Form_Load();
+
+    Winsock* Winsock1;
+
+    void Winsock1_ConnectionRequest(qintptr requestID);
+    void Winsock1_DataArrival();
+
+    // The screen's socket while the screen is loaded, else null; never loads it.
+    static Winsock* loadedSocket();
+
+protected:
+    void unloadScreen() override;
+};
