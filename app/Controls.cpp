@@ -22,8 +22,8 @@ QFont arial(double points, bool bold, bool italic) {
     return font;
 }
 
-void setupWindow(QWidget* window, const QString& objectName, const QString& caption,
-                 Border border, int widthTwips, int heightTwips, const QColor& background) {
+void setupWindow(QWidget* window, const QString& objectName, const QString& caption, Border border,
+                 int widthTwips, int heightTwips, const QColor& background) {
     window->setObjectName(objectName);
     window->setWindowTitle(caption);
     Qt::WindowFlags flags;
@@ -33,12 +33,11 @@ void setupWindow(QWidget* window, const QString& objectName, const QString& capt
         break;
     case Border::FixedSingle:
         flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                Qt::WindowCloseButtonHint;
+                Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint;
         break;
     case Border::FixedTool:
-        flags = Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                Qt::WindowCloseButtonHint;
+        flags =
+            Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
         break;
     }
     window->setWindowFlags(flags);

@@ -19,12 +19,12 @@ QFont arial(double points, bool bold = false, bool italic = false);
 
 // A top-level window with a fixed client area given in twips.
 enum class Border {
-    None,       // no border, no title bar
+    None,        // no border, no title bar
     FixedSingle, // title bar with minimise and close, not resizable
-    FixedTool,  // small title bar with close only, not resizable
+    FixedTool,   // small title bar with close only, not resizable
 };
-void setupWindow(QWidget* window, const QString& objectName, const QString& caption,
-                 Border border, int widthTwips, int heightTwips, const QColor& background);
+void setupWindow(QWidget* window, const QString& objectName, const QString& caption, Border border,
+                 int widthTwips, int heightTwips, const QColor& background);
 
 // Centres the window on its screen.
 void centre(QWidget* window);

@@ -29,7 +29,9 @@ template <class F> void forget() {
 }
 } // namespace detail
 
-template <class F> bool loaded() { return detail::instance<F> != nullptr; }
+template <class F> bool loaded() {
+    return detail::instance<F> != nullptr;
+}
 
 template <class F> F& get() {
     if (!detail::instance<F>) {

@@ -24,7 +24,9 @@ void PlaySound(const char* fileName) {
     platform::seams().playSound(QString::fromStdString(AppPath + fileName));
 }
 
-void PlayClickSound() { PlaySound("0.wav"); }
+void PlayClickSound() {
+    PlaySound("0.wav");
+}
 
 void PlayHitSound() {
     static const char* const hits[] = {"2.wav", "3.wav", "4.wav", "7.wav", "10.wav"};
@@ -33,7 +35,9 @@ void PlayHitSound() {
         PlaySound(hits[k - 1]);
 }
 
-void PlayDeflectSound() { PlaySound("9.wav"); }
+void PlayDeflectSound() {
+    PlaySound("9.wav");
+}
 
 void MakeTopmost(QWidget* window) {
     const bool wasVisible = window->isVisible();
@@ -48,14 +52,13 @@ void DrawGradient(QWidget* window) {
     QPixmap background(size.isEmpty() ? QSize(1, 1) : size);
     background.fill(Qt::black);
     QPainter painter(&background);
-    // 256 bands, blue 255 at the top down to 0 at the bottom. Each band is drawn
-    // from its own top to the next band's top with a 2-pixel overlap, so that no
-    // gap remains where a band is less than a pixel high.
-    const double band = background.height() / 256.0;
-    for (int i = 0; i < 256; ++i) {
-        const int top = static_cast<int>(i * band);
-        const int bottom = static_cast<int>((i + 1) * band) + 2;
-        painter.fillRect(QRect(0, top, background.width(), bottom - top), QColor(0, 0, 255 - i));
+    // 256 bands, blue 255 at the top down to 0 at the bottom. Each pixel row
+    // takes the first band that starts in it, so the top row is the brightest blue
+    // and no row is left unpainted where a band is less than a pixel high.
+    const int height = background.height();
+    for (int y = 0; y < height; ++y) {
+        const int band = static_cast<int>(static_cast<qint64>(y) * 256 / height);
+        painter.fillRect(QRect(0, y, background.width(), 1), QColor(0, 0, 255 - band));
     }
     painter.end();
     QPalette palette = window->palette();

@@ -98,8 +98,12 @@ void EndProgram(int exitStatus) {
     seams().endProgram(exitStatus);
 }
 
-bool programEnded() { return ended; }
-int endStatus() { return status; }
+bool programEnded() {
+    return ended;
+}
+int endStatus() {
+    return status;
+}
 
 } // namespace platform
 

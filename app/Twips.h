@@ -10,10 +10,14 @@ namespace twips {
 
 constexpr int TwipsPerPixel = 15;
 
-constexpr int px(int t) { return (t + TwipsPerPixel / 2) / TwipsPerPixel; }
+constexpr int px(int t) {
+    return (t + TwipsPerPixel / 2) / TwipsPerPixel;
+}
 inline QRect rect(int left, int top, int width, int height) {
     return QRect(px(left), px(top), px(width), px(height));
 }
-inline QSize size(int width, int height) { return QSize(px(width), px(height)); }
+inline QSize size(int width, int height) {
+    return QSize(px(width), px(height));
+}
 
 } // namespace twips

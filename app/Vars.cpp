@@ -22,8 +22,8 @@ uint64_t splitmix64() {
 
 double clockMixedDraw() {
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
-    generatorState ^= static_cast<uint64_t>(
-        std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
+    generatorState ^=
+        static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
     // 53 random bits: every double in [0, 1) on a 2^-53 grid.
     return static_cast<double>(splitmix64() >> 11) * 0x1.0p-53;
 }
@@ -35,7 +35,9 @@ RandomSource& source() {
 
 } // namespace
 
-void setRandomSource(RandomSource replacement) { source() = std::move(replacement); }
+void setRandomSource(RandomSource replacement) {
+    source() = std::move(replacement);
+}
 
 int Random(int lo, int n) {
     const double r = source() ? source()() : clockMixedDraw();

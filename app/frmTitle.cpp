@@ -22,10 +22,10 @@ frmTitle::frmTitle() {
                 2955, 825, Qt::black);
     setWindowIcon(QIcon(QStringLiteral(":/pictures/program.ico")));
 
-    Command1 = button(this, QStringLiteral("Command1"), QStringLiteral("&Server"), 120, 120, 1335,
-                      255);
-    Command2 = button(this, QStringLiteral("Command2"), QStringLiteral("&Client"), 120, 480, 1335,
-                      255);
+    Command1 =
+        button(this, QStringLiteral("Command1"), QStringLiteral("&Server"), 120, 120, 1335, 255);
+    Command2 =
+        button(this, QStringLiteral("Command2"), QStringLiteral("&Client"), 120, 480, 1335, 255);
     Label1 = label(this, QStringLiteral("Label1"), QStringLiteral("Local IP:"), 1560, 120, 1335,
                    255, font(), Qt::red, Qt::AlignHCenter | Qt::AlignTop);
 

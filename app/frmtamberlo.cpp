@@ -17,8 +17,8 @@ const QColor Navy(0, 0, 128);
 
 frmtamberlo::frmtamberlo() {
     using namespace controls;
-    setupWindow(this, QStringLiteral("frmtamberlo"), QString(), Border::None, 5955,
-                1170, Qt::black);
+    setupWindow(this, QStringLiteral("frmtamberlo"), QString(), Border::None, 5955, 1170,
+                Qt::black);
     setWindowIcon(QIcon(QStringLiteral(":/pictures/program.ico")));
 
     // The banner lies beneath everything else, so it is made first.
@@ -40,8 +40,8 @@ frmtamberlo::frmtamberlo() {
     Image1->setScaledContents(true);
     Image1->setPixmap(QIcon(QStringLiteral(":/pictures/splashicon.ico")).pixmap(32, 32));
 
-    Label1 = label(this, QStringLiteral("Label1"), QStringLiteral("Tamberlo Productions"), 3600, 840,
-                   2205, 255, arial(11.25, true, true), Navy, Qt::AlignHCenter | Qt::AlignTop);
+    Label1 = label(this, QStringLiteral("Label1"), QStringLiteral("Tamberlo Productions"), 3600,
+                   840, 2205, 255, arial(11.25, true, true), Navy, Qt::AlignHCenter | Qt::AlignTop);
     fitWidthToText(Label1);
 
     Timer1 = new QTimer(this);

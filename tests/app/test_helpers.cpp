@@ -61,7 +61,8 @@ private slots:
         QCOMPARE(counts.size(), 6);
         for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
             QVERIFY(it.key() >= 1 && it.key() <= 6);
-            QVERIFY2(qAbs(it.value() - draws / 6) < draws / 60, qPrintable(QString::number(it.value())));
+            QVERIFY2(qAbs(it.value() - draws / 6) < draws / 60,
+                     qPrintable(QString::number(it.value())));
         }
         for (int i = 0; i < 1000; ++i) {
             const int v = Vars::Random(1, -3);
@@ -97,8 +98,7 @@ private slots:
         QMap<QString, int> counts;
         for (const QString& path : std::as_const(played))
             ++counts[path.section('/', -1)];
-        QCOMPARE(counts.keys(),
-                 (QStringList{"10.wav", "2.wav", "3.wav", "4.wav", "7.wav"}));
+        QCOMPARE(counts.keys(), (QStringList{"10.wav", "2.wav", "3.wav", "4.wav", "7.wav"}));
         for (int count : std::as_const(counts))
             QVERIFY2(qAbs(count - cues / 5) < cues / 20, qPrintable(QString::number(count)));
     }
