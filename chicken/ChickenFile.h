@@ -14,6 +14,32 @@
 // zero, a field that is not a number where one is needed) gives std::nullopt.
 namespace chickenfile {
 
+// The fields of the file in their order, counted from 0. The extra values are
+// stored and decoded but carry nothing this program uses.
+enum FieldIndex : int {
+    StatDivisor,
+    StatOffset,
+    Name,
+    KickPower,
+    PeckPower,
+    Speed,
+    Obedience,
+    HitPoints,
+    Extra1,
+    CheatFlag,
+    PortraitIndex,
+    Extra2,
+    Extra3,
+    Extra4,
+    Extra5,
+    Extra6,
+    KickSkill,
+    PeckSkill,
+    CanPeck,
+    CanCombo,
+    FieldCount
+};
+
 // Decodes the file's contents. Never throws; never reads past the 20th field.
 std::optional<ChickenRecord> parse(std::string_view bytes);
 
