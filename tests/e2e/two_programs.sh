@@ -27,7 +27,7 @@ make_player host '1,0,"Henrietta",14,12,100,100,30,0,0,3,0,0,0,0,0,6,6,#TRUE#,#T
 make_player join '2,5,"Big Bruno",30,24,190,200,70,0,0,28,0,0,0,0,0,12,10,#TRUE#,#FALSE#'
 
 start_x || exit 1
-export QT_LOGGING_RULES="quorvel.boxes.info=true"
+export QT_LOGGING_RULES="quorvel.boxes.info=true" QT_MESSAGE_PATTERN="%{message}"
 unset QT_QPA_PLATFORM
 
 (cd "$work/host" && exec ./quorvel >"$work/host.log" 2>&1) &
@@ -51,8 +51,7 @@ press "$join_title" alt+c || fail "Alt+C"
 # The address prompt carries the program's title too: the newest such window.
 prompt=""
 for _ in $(seq 100); do
-    prompt=$(xdotool search --onlyvisible --pid "$join_pid" --name '^Quorvel$' 2>/dev/null |
-        grep -vx "$join_title" | head -n 1)
+    prompt=$(windows_of "$join_pid" Quorvel | grep -vx "$join_title" | head -n 1)
     [ -n "$prompt" ] && break
     sleep 0.1
 done

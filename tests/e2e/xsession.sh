@@ -21,10 +21,17 @@ start_x() {
 
 stop_x() { [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null || true; }
 
-# window_of PID TITLE: the first visible window of PID with exactly that title.
-window_of() {
-    xdotool search --onlyvisible --pid "$1" --name "^$2\$" 2>/dev/null | head -n 1
+# windows_of PID TITLE: the visible windows of PID with exactly that title
+# (xdotool's own name search ignores case, so the names are compared here).
+windows_of() {
+    local w
+    for w in $(xdotool search --onlyvisible --pid "$1" --name . 2>/dev/null); do
+        [ "$(xdotool getwindowname "$w" 2>/dev/null)" = "$2" ] && echo "$w"
+    done
 }
+
+# window_of PID TITLE: the first of them.
+window_of() { windows_of "$@" | head -n 1; }
 
 # wait_window PID TITLE [SECONDS]: waits for it and prints its id.
 wait_window() {
