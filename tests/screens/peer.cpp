@@ -1,0 +1,211 @@
+#include "peer.h"
+
+#include "app/Forms.h"
+#include "app/Platform.h"
+#include "app/Vars.h"
+#include "link/frmWinSock2.h"
+#include "link/frmWinsock1.h"
+
+#include <QFileInfo>
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+Peer::Peer() {
+    clock.start();
+}
+
+Peer::~Peer() {
+    close();
+}
+
+void Peer::adopt(QTcpSocket* connection) {
+    socket = connection;
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    connect(socket, &QTcpSocket::readyRead, this, [this] {
+        const QByteArray bytes = socket->readAll();
+        if (bytes.isEmpty())
+            return;
+        arrivals.append({stream.size(), clock.elapsed()});
+        stream += bytes;
+    });
+    connect(socket, &QTcpSocket::disconnected, this, [this] { closed = true; });
+}
+
+bool Peer::connectToProgram() {
+    auto* connection = new QTcpSocket(this);
+    connection->connectToHost(QHostAddress::LocalHost, Port);
+    if (!connection->waitForConnected(3000))
+        return false;
+    adopt(connection);
+    return true;
+}
+
+bool Peer::listen() {
+    server = new QTcpServer(this);
+    return server->listen(QHostAddress::Any, Port);
+}
+
+bool Peer::waitForProgram() {
+    if (!screens::waitUntil([this] { return server->hasPendingConnections(); }))
+        return false;
+    adopt(server->nextPendingConnection());
+    server->close();
+    return true;
+}
+
+void Peer::send(const QByteArray& message) {
+    socket->write(message);
+    socket->flush();
+}
+
+void Peer::sendEach(const QList<QByteArray>& messages) {
+    for (const QByteArray& message : messages) {
+        send(message);
+        QTest::qWait(15);
+    }
+}
+
+void Peer::close() {
+    if (socket != nullptr) {
+        socket->disconnect(this);
+        socket->abort();
+        socket->deleteLater();
+        socket = nullptr;
+    }
+    if (server != nullptr)
+        server->close();
+}
+
+void Peer::forget() {
+    stream.clear();
+    arrivals.clear();
+}
+
+bool Peer::waitForBytes(qsizetype count, int timeoutMs) {
+    return screens::waitUntil([&] { return stream.size() >= count; }, timeoutMs);
+}
+
+qint64 Peer::arrivalMs(qsizetype offset) const {
+    qint64 time = -1;
+    for (const auto& [first, ms] : arrivals) {
+        if (first > offset)
+            break;
+        time = ms;
+    }
+    return time;
+}
+
+bool Peer::waitForClose(int timeoutMs) {
+    return screens::waitUntil([this] { return closed; }, timeoutMs);
+}
+
+namespace screens {
+
+Recorded& recorded() {
+    static Recorded seen;
+    return seen;
+}
+
+void resetAll() {
+    Forms::unloadAll();
+    // Runs the deferred deletions, so the screens' sockets are closed now.
+    QTest::qWait(20);
+    Vars::reset();
+    Vars::setRandomSource({});
+    platform::resetSeams();
+    recorded() = {};
+    auto& seams = platform::seams();
+    seams.messageBox = [](const QString& text, const QString& caption) {
+        recorded().boxes << text;
+        recorded().captions << caption;
+    };
+    seams.endProgram = [](int) {};
+    seams.playSound = [](const QString& path) { recorded().sounds << QFileInfo(path).fileName(); };
+}
+
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
+    return QTest::qWaitFor(condition, timeoutMs);
+}
+
+ChickenRecord chicken(const char* name, int16_t hitPoints, int16_t speed, int16_t obedience) {
+    ChickenRecord c;
+    c.Name = name;
+    c.KickPower = 12;
+    c.PeckPower = 8;
+    c.Speed = speed;
+    c.Obedience = obedience;
+    c.HitPoints = hitPoints;
+    c.PortraitIndex = 4;
+    c.KickSkill = 5;
+    c.PeckSkill = 6;
+    return c;
+}
+
+QList<QByteArray> recordMessages(const ChickenRecord& c) {
+    const auto number = [](char tag, int16_t value) {
+        return QByteArray(1, tag) + QByteArray::number(value);
+    };
+    return {QByteArray("A") + QByteArray::fromStdString(c.Name),
+            number('B', c.KickPower),
+            number('C', c.PeckPower),
+            number('D', c.Speed),
+            number('E', c.Obedience),
+            number('F', c.HitPoints),
+            number('G', c.PortraitIndex),
+            number('H', c.KickSkill),
+            number('I', c.PeckSkill)};
+}
+
+QByteArray joined(const QList<QByteArray>& messages) {
+    return messages.join();
+}
+
+bool hostMatch(Peer& peer) {
+    Vars::GameMode = 1;
+    Forms::show<frmWinsock1>();
+    if (!peer.connectToProgram() || !peer.waitForBytes(1) || peer.received() != "0")
+        return false;
+    peer.forget();
+    return true;
+}
+
+bool joinMatch(Peer& peer) {
+    Vars::GameMode = 2;
+    Vars::HostAddress = "127.0.0.1";
+    if (!peer.listen())
+        return false;
+    Forms::show<frmWinSock2>();
+    return peer.waitForProgram();
+}
+
+bool startMatch(Peer& peer, int gameMode) {
+    return gameMode == 1 ? hostMatch(peer) : joinMatch(peer);
+}
+
+QList<qint64> gaps(const Peer& peer, const QList<QByteArray>& messages, qsizetype from) {
+    QList<qint64> result;
+    qsizetype offset = from;
+    qint64 previous = -1;
+    for (const QByteArray& message : messages) {
+        const qint64 at = peer.arrivalMs(offset);
+        if (previous >= 0)
+            result << at - previous;
+        previous = at;
+        offset += message.size();
+    }
+    return result;
+}
+
+bool within(const QList<qint64>& gaps, qint64 low, qint64 high, QByteArray& what) {
+    what = "gaps:";
+    bool ok = true;
+    for (qint64 gap : gaps) {
+        what += " " + QByteArray::number(gap);
+        ok = ok && gap >= low && gap <= high;
+    }
+    return ok;
+}
+
+} // namespace screens

@@ -1,0 +1,99 @@
+#pragma once
+
+// The other side of a match, scripted by a test: a plain TCP socket on the match
+// port that sends exact bytes and records every byte it receives with the time
+// it arrived. Plus the set-up every screen suite shares.
+
+#include "chicken/ChickenRecord.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <QStringList>
+
+#include <functional>
+#include <utility>
+
+class QTcpServer;
+class QTcpSocket;
+
+class Peer : public QObject {
+    Q_OBJECT
+public:
+    static constexpr quint16 Port = 1425;
+
+    Peer();
+    ~Peer() override;
+
+    // As the joiner: connects to the program listening on the loopback address.
+    bool connectToProgram();
+    // As the host: listens for the program; waitForProgram takes its connection.
+    bool listen();
+    bool waitForProgram();
+
+    // One write, handed to the system at once.
+    void send(const QByteArray& message);
+    // Each message as its own arrival (a short pause after each).
+    void sendEach(const QList<QByteArray>& messages);
+    void close();
+
+    // Everything received since the connection or the last forget(), as one stream.
+    QByteArray received() const { return stream; }
+    void forget();
+    // Waits until at least `count` bytes have been received.
+    bool waitForBytes(qsizetype count, int timeoutMs = 5000);
+    // Milliseconds on the peer's clock at which the byte at `offset` arrived.
+    qint64 arrivalMs(qsizetype offset) const;
+    qint64 nowMs() const { return clock.elapsed(); }
+    bool waitForClose(int timeoutMs = 5000);
+
+private:
+    void adopt(QTcpSocket* connection);
+
+    QTcpServer* server = nullptr;
+    QTcpSocket* socket = nullptr;
+    QElapsedTimer clock;
+    QByteArray stream;
+    QList<std::pair<qsizetype, qint64>> arrivals; // first offset of each read, its time
+    bool closed = false;
+};
+
+namespace screens {
+
+// What the program showed and did through its seams during a test.
+struct Recorded {
+    QStringList boxes;    // texts of message boxes
+    QStringList captions; // their captions
+    QStringList sounds;   // file names of the sounds played
+};
+Recorded& recorded();
+
+// Puts everything back between cases: screens, globals, seams and the random
+// source. Boxes, the end of the program and sounds are recorded, not done.
+void resetAll();
+
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
+
+ChickenRecord chicken(const char* name, int16_t hitPoints, int16_t speed = 100,
+                      int16_t obedience = 100);
+
+// The nine record messages of `record`, written out as a peer sends them.
+QList<QByteArray> recordMessages(const ChickenRecord& record);
+QByteArray joined(const QList<QByteArray>& messages);
+
+// The program hosts (GameMode 1) and `peer` joins; returns once the ready
+// signal has reached the peer, with the peer's record forgotten.
+bool hostMatch(Peer& peer);
+// The program joins (GameMode 2) `peer`, which hosts.
+bool joinMatch(Peer& peer);
+// Either, by role: 1 hosts, 2 joins.
+bool startMatch(Peer& peer, int gameMode);
+
+// The gaps in ms between the arrivals of consecutive messages, which the peer
+// received in this order starting at offset `from` of its stream.
+QList<qint64> gaps(const Peer& peer, const QList<QByteArray>& messages, qsizetype from = 0);
+// True when every gap lies within [low, high]; the gaps are put in `what`.
+bool within(const QList<qint64>& gaps, qint64 low, qint64 high, QByteArray& what);
+
+} // namespace screens

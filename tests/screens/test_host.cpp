@@ -1,0 +1,222 @@
+// The host's connection screen against a scripted joiner on the loopback port:
+// the layout, the whole exchange byte for byte and its pacing, the keep-alive
+// answer, a second joiner, and what the player sees when the port is taken or
+// the joiner goes away.
+
+#include "peer.h"
+
+#include "app/Forms.h"
+#include "app/Platform.h"
+#include "app/Vars.h"
+#include "app/frmTitle.h"
+#include "fight/frmFight.h"
+#include "link/Winsock.h"
+#include "link/frmWinsock1.h"
+
+#include <QHostAddress>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QtTest>
+
+using namespace screens;
+
+class TestHost : public QObject {
+    Q_OBJECT
+
+    // Own stats chosen so that "91" cannot appear inside the record's bytes.
+    const ChickenRecord rex = chicken("Rex", 30, 50, 70);
+    const ChickenRecord bob = chicken("Bob", 25, 60, 80);
+
+    static frmWinsock1& host() { return Forms::get<frmWinsock1>(); }
+    static QString status() { return host().txt->text(); }
+
+    // Stages of the exchange as the host goes through them.
+    enum Stage { Connected, ReceivingRecord, SendingRecord, Starting, Fighting };
+
+    void advance(Peer& peer, Stage stage) {
+        QVERIFY(hostMatch(peer));
+        if (stage == Connected)
+            return;
+        peer.sendEach(recordMessages(bob).mid(0, 4));
+        if (stage == ReceivingRecord)
+            return;
+        peer.sendEach(recordMessages(bob).mid(4));
+        peer.send("0");
+        QVERIFY(peer.waitForBytes(4));
+        if (stage == SendingRecord)
+            return;
+        QTRY_VERIFY(host().tmrWait->isActive());
+        if (stage == Starting)
+            return;
+        QTRY_VERIFY(Forms::loaded<frmFight>() && Forms::get<frmFight>().isVisible());
+    }
+
+private slots:
+    void init() {
+        resetAll();
+        Vars::OwnChicken = rex;
+    }
+    void cleanupTestCase() { resetAll(); }
+
+    void layout() {
+        Vars::GameMode = 1;
+        Forms::show<frmWinsock1>();
+        frmWinsock1& screen = host();
+        QCOMPARE(screen.objectName(), "frmWinsock1");
+        QCOMPARE(screen.windowTitle(), "Multiplayer - Server");
+        QCOMPARE(screen.size(), QSize(368, 47));
+        QCOMPARE(screen.minimumSize(), screen.maximumSize());
+        QVERIFY(screen.windowFlags().testFlag(Qt::Tool));
+        QVERIFY(!screen.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+        QCOMPARE(screen.Image1->geometry(), QRect(8, 8, 32, 32));
+        QVERIFY(!screen.Image1->pixmap().isNull());
+        QCOMPARE(screen.txt->geometry(), QRect(56, 16, 305, 17));
+        QCOMPARE(screen.txt->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+        QCOMPARE(screen.txt->textFormat(), Qt::PlainText);
+        QCOMPARE(screen.Winsock1->objectName(), "Winsock1");
+        QCOMPARE(status(), "Waiting for connection . . .");
+        QCOMPARE(screen.tmrWait->interval(), 1000);
+        QCOMPARE(screen.tmrTransfer->interval(), 200);
+        QVERIFY(!screen.tmrWait->isActive() && !screen.tmrTransfer->isActive());
+        // The status blinks: 200 ms shown, 200 ms hidden.
+        const bool hidden = screen.txt->isHidden();
+        QTRY_VERIFY_WITH_TIMEOUT(screen.txt->isHidden() != hidden, 350);
+        QTRY_VERIFY_WITH_TIMEOUT(screen.txt->isHidden() == hidden, 350);
+    }
+
+    void wholeExchange() {
+        Peer peer;
+        QVERIFY(hostMatch(peer)); // the ready signal is the first byte on the wire
+        QCOMPARE(status(), "Connection Established - Recieving Data . . .");
+
+        peer.sendEach(recordMessages(bob));
+        QTRY_COMPARE(Vars::OpponentChicken, bob);
+        QVERIFY(!host().tmrTransfer->isActive());
+        QVERIFY(peer.received().isEmpty());
+
+        const qint64 readyAt = peer.nowMs();
+        peer.send("0");
+        QTRY_COMPARE(status(), "Connection Established - Transmiting data . . .");
+        const QList<QByteArray> records = recordMessages(rex);
+        QVERIFY(peer.waitForBytes(joined(records).size()));
+        QCOMPARE(peer.received(), joined(records));
+
+        QByteArray what;
+        QVERIFY2(within({peer.arrivalMs(0) - readyAt}, 150, 450, what), what);
+        QVERIFY2(within(gaps(peer, records), 120, 400, what), what);
+
+        const qint64 lastRecordAt = peer.arrivalMs(joined(records).size() - 1);
+        QTRY_COMPARE(status(), "Transfer Complete - Starting Game . . .");
+        QVERIFY(!host().tmrTransfer->isActive());
+        QTRY_VERIFY_WITH_TIMEOUT(Forms::loaded<frmFight>() && Forms::get<frmFight>().isVisible(),
+                                 3000);
+        // Step 9 comes 200 ms after "I", the fight 1000 ms after that.
+        QVERIFY2(within({peer.nowMs() - lastRecordAt}, 1100, 1700, what), what);
+        QVERIFY(host().isHidden());
+        QVERIFY(!host().tmrWait->isActive());
+        QVERIFY(Forms::loaded<frmWinsock1>());
+        QCOMPARE(Vars::OpponentChicken, bob);
+        QVERIFY(recorded().boxes.isEmpty());
+    }
+
+    void secondJoinerIsRefused() {
+        Peer peer;
+        QVERIFY(hostMatch(peer));
+        QTcpSocket second;
+        second.connectToHost(QHostAddress::LocalHost, Peer::Port);
+        const bool connected = second.waitForConnected(1000);
+        QVERIFY(!connected || second.waitForDisconnected(2000));
+        peer.send("90");
+        QVERIFY(peer.waitForBytes(2));
+        QCOMPARE(peer.received(), "91");
+    }
+
+    void answersKeepAliveAtAnyTime_data() {
+        QTest::addColumn<int>("stage");
+        QTest::newRow("connected") << int(Connected);
+        QTest::newRow("receiving the joiner's record") << int(ReceivingRecord);
+        QTest::newRow("sending the own record") << int(SendingRecord);
+        QTest::newRow("starting") << int(Starting);
+        QTest::newRow("in the match") << int(Fighting);
+    }
+    void answersKeepAliveAtAnyTime() {
+        QFETCH(int, stage);
+        Peer peer;
+        advance(peer, Stage(stage));
+        if (QTest::currentTestFailed())
+            return;
+        const qsizetype before = peer.received().size();
+        peer.send("90");
+        QTRY_VERIFY(peer.received().mid(before).contains("91"));
+        if (stage == SendingRecord) { // the answer does not disturb the transfer
+            const QByteArray records = joined(recordMessages(rex));
+            QVERIFY(peer.waitForBytes(records.size() + 2));
+            QCOMPARE(peer.received().replace("91", ""), records);
+            QTRY_VERIFY(host().tmrWait->isActive());
+        }
+    }
+
+    void reportsPortInUse() {
+        QTcpServer blocker;
+        QVERIFY(blocker.listen(QHostAddress::Any, Peer::Port));
+        Vars::GameMode = 1;
+        Forms::show<frmWinsock1>();
+        QVERIFY2(status().startsWith("Could not listen on port 1425: "), qPrintable(status()));
+        QVERIFY(host().isVisible());
+    }
+
+    void reportsJoinerLeavingBeforeTheFight_data() {
+        QTest::addColumn<int>("stage");
+        QTest::newRow("receiving") << int(ReceivingRecord);
+        QTest::newRow("sending") << int(SendingRecord);
+        QTest::newRow("starting") << int(Starting);
+    }
+    void reportsJoinerLeavingBeforeTheFight() {
+        QFETCH(int, stage);
+        Peer peer;
+        advance(peer, Stage(stage));
+        if (QTest::currentTestFailed())
+            return;
+        peer.close();
+        QTRY_VERIFY2(status().startsWith("Connection lost: "), qPrintable(status()));
+        QVERIFY(!host().tmrTransfer->isActive() && !host().tmrWait->isActive());
+        QTest::qWait(1200);
+        QVERIFY(!Forms::loaded<frmFight>());
+        QVERIFY(host().isVisible());
+        QVERIFY(recorded().boxes.isEmpty() && !platform::programEnded());
+    }
+
+    void earlyChargeLoadsTheFightHidden() {
+        Peer peer;
+        advance(peer, Starting);
+        if (QTest::currentTestFailed())
+            return;
+        peer.send("J3");
+        QTRY_VERIFY(Forms::loaded<frmFight>());
+        frmFight& fight = Forms::get<frmFight>();
+        QVERIFY(!fight.isVisible());
+        QTRY_COMPARE(fight.bar2->value(), 3);
+        QVERIFY(fight.tmr1->isActive());
+        QTRY_VERIFY_WITH_TIMEOUT(fight.isVisible() && host().isHidden(), 2000);
+    }
+
+    void closingReturnsToTitleAndNextScreenStartsOver() {
+        Vars::TransferStep = 12; // where an earlier screen's exchange ended
+        Peer peer;
+        QVERIFY(hostMatch(peer));
+        peer.send("0");
+        QVERIFY(peer.waitForBytes(joined(recordMessages(rex)).size()));
+        QCOMPARE(peer.received(), joined(recordMessages(rex)));
+
+        host().close();
+        QVERIFY(!Forms::loaded<frmWinsock1>());
+        QVERIFY(Forms::loaded<frmTitle>() && Forms::get<frmTitle>().isVisible());
+        QVERIFY(peer.waitForClose());
+    }
+};
+
+QTEST_MAIN(TestHost)
+#include "test_host.moc"
