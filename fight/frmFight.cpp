@@ -94,6 +94,8 @@ frmFight::frmFight() {
     tmr1->setObjectName(QStringLiteral("tmr1"));
     connect(tmr1, &QTimer::timeout, this, &frmFight::tmr1_Timer);
 
+    // Of these, Qt orders only the controls that take focus (the portraits and
+    // the buttons); labels and bars are never visited by the Tab key.
     QWidget* const order[] = {pic[1], pic[0],    cmd[0],    cmd[1],    cmd[2],    bar1,     bar2,
                               txt,    Label1[2], Label1[0], Label1[1], Label1[4], Label1[5]};
     for (size_t i = 1; i < std::size(order); ++i)
