@@ -2,6 +2,9 @@
 
 #include "app/Vars.h"
 
+#include <algorithm>
+#include <cstdint>
+
 namespace rules {
 
 namespace {
@@ -12,6 +15,27 @@ int16_t wrap(int value) {
 }
 
 constexpr int MinimumInterval = 10;
+
+// The results Random(1, n) gives, each equally likely: 1..n for n >= 1, only 1
+// for n == 0, and 1 + n..0 for n < 0 (lo + floor(n * r) never reaches lo there).
+struct RollRange {
+    int low;
+    int high;
+    int count() const { return high - low + 1; }
+};
+
+RollRange rollRange(int n) {
+    if (n >= 1)
+        return {1, n};
+    if (n == 0)
+        return {1, 1};
+    return {1 + n, 0};
+}
+
+// The sum of the whole numbers low..high (0 when the range is empty).
+int64_t seriesSum(int64_t low, int64_t high) {
+    return low > high ? 0 : (low + high) * (high - low + 1) / 2;
+}
 
 } // namespace
 
@@ -66,6 +90,43 @@ int16_t rollAttack(const ChickenRecord& attacker, const ChickenRecord& defender,
     const int attack = Vars::Random(1, attackStrength(attacker, action));
     const int defence = Vars::Random(1, defenceStrength(defender, action));
     return wrap(attack - defence);
+}
+
+double expectedDamage(const ChickenRecord& attacker, const ChickenRecord& defender, int action) {
+    const RollRange attack = rollRange(attackStrength(attacker, action));
+    const RollRange defence = rollRange(defenceStrength(defender, action));
+    // For one attack roll a, the differences a - d over the defence rolls are the
+    // run a - high .. a - low. A difference x does damage when its 16-bit wrap is
+    // 1 or more: x in 1..32767 does x, x in -65535..-32769 wraps round to x + 65536.
+    int64_t total = 0;
+    for (int a = attack.low; a <= attack.high; ++a) {
+        const int64_t low = a - defence.high;
+        const int64_t high = a - defence.low;
+        const int64_t plainLow = std::max<int64_t>(low, 1);
+        const int64_t plainHigh = std::min<int64_t>(high, INT16_MAX);
+        total += seriesSum(plainLow, plainHigh);
+        const int64_t wrappedLow = std::max<int64_t>(low, -65535);
+        const int64_t wrappedHigh = std::min<int64_t>(high, -32769);
+        if (wrappedLow <= wrappedHigh)
+            total += seriesSum(wrappedLow, wrappedHigh) + 65536 * (wrappedHigh - wrappedLow + 1);
+    }
+    return static_cast<double>(total) /
+           (static_cast<double>(attack.count()) * static_cast<double>(defence.count()));
+}
+
+int bestAction(const ChickenRecord& attacker, const ChickenRecord& defender) {
+    int best = Kick;
+    double bestDamage = expectedDamage(attacker, defender, Kick);
+    for (const int action : {Peck, Combo}) {
+        if (!actionAvailable(attacker, action))
+            continue;
+        const double damage = expectedDamage(attacker, defender, action);
+        if (damage > bestDamage) {
+            best = action;
+            bestDamage = damage;
+        }
+    }
+    return best;
 }
 
 int16_t lowerHitPoints(int16_t hitPoints, int16_t damage) {

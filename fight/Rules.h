@@ -36,6 +36,15 @@ int16_t defenceStrength(const ChickenRecord& defender, int action);
 // Rolls the attack, then the defence; returns attack - defence (the LastDamage).
 int16_t rollAttack(const ChickenRecord& attacker, const ChickenRecord& defender, int action);
 
+// The LastDamage that `action` does on average against `defender`, a miss
+// counting 0: the mean over every pair of attack and defence rolls, each pair as
+// likely as Random makes it, with the 16-bit wrap of rollAttack.
+double expectedDamage(const ChickenRecord& attacker, const ChickenRecord& defender, int action);
+
+// The action on offer to `attacker` with the greatest expected damage; on a tie
+// the lower number (Kick before Peck before Combo).
+int bestAction(const ChickenRecord& attacker, const ChickenRecord& defender);
+
 // hitPoints - damage in 16-bit wrapping arithmetic.
 int16_t lowerHitPoints(int16_t hitPoints, int16_t damage);
 

@@ -8,6 +8,8 @@
 #include <QByteArray>
 #include <QtTest>
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 
 namespace {
@@ -184,6 +186,101 @@ private slots:
     void noActionRollsOverNothing() {
         QCOMPARE(rules::attackStrength(attacker(), 3), int16_t(0));
         QCOMPARE(rules::defenceStrength(defender(), -1), int16_t(0));
+    }
+
+    // Every pair of attack and defence rolls, driven through rollAttack itself:
+    // the expectation must be the plain mean of what the rolls really give.
+    void expectedDamageIsTheMeanOfAllRolls() {
+        // A draw inside each of the |n| equal steps of Random(1, n) (one for n 0).
+        const auto draws = [](int n) {
+            QList<double> fractions;
+            const int count = n == 0 ? 1 : (n > 0 ? n : -n);
+            for (int k = 0; k < count; ++k)
+                fractions << (k + 0.5) / count;
+            return fractions;
+        };
+        for (int a = -4; a <= 7; ++a) {
+            for (int d = -3; d <= 6; ++d) {
+                ChickenRecord own;
+                own.KickPower = static_cast<int16_t>(a);
+                ChickenRecord opponent;
+                opponent.PeckPower = static_cast<int16_t>(d);
+                double total = 0;
+                int pairs = 0;
+                for (double attackDraw : draws(a)) {
+                    for (double defenceDraw : draws(d)) {
+                        ScriptedRandom script;
+                        script.fraction(attackDraw).fraction(defenceDraw);
+                        total += std::max(0, int(rules::rollAttack(own, opponent, rules::Kick)));
+                        ++pairs;
+                    }
+                }
+                const double mean = total / pairs;
+                const double expected = rules::expectedDamage(own, opponent, rules::Kick);
+                QVERIFY2(std::abs(expected - mean) < 1e-9,
+                         qPrintable(QStringLiteral("A %1, D %2: %3, rolls give %4")
+                                        .arg(a)
+                                        .arg(d)
+                                        .arg(expected)
+                                        .arg(mean)));
+            }
+        }
+    }
+
+    void expectedDamage_data() {
+        QTest::addColumn<int>("attack");  // the attacker's KickPower, KickSkill 0
+        QTest::addColumn<int>("defence"); // the defender's PeckPower
+        QTest::addColumn<double>("damage");
+        QTest::newRow("A 1, D 1 never hits") << 1 << 1 << 0.0;
+        QTest::newRow("A 2, D 1") << 2 << 1 << 0.5;
+        QTest::newRow("A 3, D 2") << 3 << 2 << 4.0 / 6;
+        // Means worked out by enumerating all 2^30 pairs of rolls.
+        QTest::newRow("large differences wrap to misses") << 32767 << -32767 << 10922.8333384198;
+        QTest::newRow("large negative differences wrap to hits") << -32768 << 32767 << 10922.0;
+    }
+    void expectedDamage() {
+        QFETCH(int, attack);
+        QFETCH(int, defence);
+        QFETCH(double, damage);
+        ChickenRecord own;
+        own.KickPower = static_cast<int16_t>(attack);
+        ChickenRecord opponent;
+        opponent.PeckPower = static_cast<int16_t>(defence);
+        QVERIFY(std::abs(rules::expectedDamage(own, opponent, rules::Kick) - damage) < 1e-6);
+    }
+
+    void bestAction_data() {
+        QTest::addColumn<int>("canPeck");
+        QTest::addColumn<int>("canCombo");
+        QTest::addColumn<int>("kickSkill");
+        QTest::addColumn<int>("peckSkill");
+        QTest::addColumn<int>("best");
+        // Attacker KickPower 10, PeckPower 8; defender KickPower 2, PeckPower 7:
+        // Kick A = 10 + skill vs 7, Peck A = skill + 8 vs 7, Combo A = 18 vs 9.
+        QTest::newRow("combo strongest") << -1 << -1 << 0 << 0 << int(rules::Combo);
+        QTest::newRow("combo not known") << -1 << 0 << 0 << 0 << int(rules::Kick);
+        QTest::newRow("peck strongest") << -1 << -1 << 0 << 20 << int(rules::Peck);
+        QTest::newRow("peck strongest but not known") << 0 << -1 << 0 << 20 << int(rules::Combo);
+        QTest::newRow("kick only") << 0 << 0 << 0 << 40 << int(rules::Kick);
+        QTest::newRow("tie goes to the lower number") << -1 << 0 << 6 << 8 << int(rules::Kick);
+    }
+    void bestAction() {
+        QFETCH(int, canPeck);
+        QFETCH(int, canCombo);
+        QFETCH(int, kickSkill);
+        QFETCH(int, peckSkill);
+        QFETCH(int, best);
+        ChickenRecord own;
+        own.KickPower = 10;
+        own.PeckPower = 8;
+        own.KickSkill = static_cast<int16_t>(kickSkill);
+        own.PeckSkill = static_cast<int16_t>(peckSkill);
+        own.CanPeck = static_cast<int16_t>(canPeck);
+        own.CanCombo = static_cast<int16_t>(canCombo);
+        ChickenRecord opponent;
+        opponent.KickPower = 2;
+        opponent.PeckPower = 7;
+        QCOMPARE(rules::bestAction(own, opponent), best);
     }
 
     void hitPoints_data() {
