@@ -112,6 +112,14 @@ void resetAll() {
     Forms::unloadAll();
     // Runs the deferred deletions, so the screens' sockets are closed now.
     QTest::qWait(20);
+    // Another program on this machine (a second test run, a real match) may hold
+    // the match port for a while; wait for it rather than fail on it.
+    waitUntil(
+        [] {
+            QTcpServer probe;
+            return probe.listen(QHostAddress::Any, Peer::Port);
+        },
+        30000);
     Vars::reset();
     Vars::setRandomSource({});
     platform::resetSeams();
