@@ -77,6 +77,7 @@ private slots:
         QCOMPARE(f.windowTitle(), "Fight!");
         QCOMPARE(f.size(), QSize(236, 224));
         QVERIFY(f.windowFlags().testFlag(Qt::Tool));
+        QVERIFY(!f.windowIcon().availableSizes().isEmpty());
         const QList<std::pair<QWidget*, QRect>> boxes = {
             {f.pic[0], {8, 8, 49, 49}},      {f.pic[1], {8, 120, 49, 49}},
             {f.bar1, {0, 96, 97, 9}},        {f.bar2, {0, 208, 97, 9}},
