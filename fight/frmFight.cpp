@@ -92,6 +92,8 @@ frmFight::frmFight() {
 
     tmr1 = new QTimer(this);
     tmr1->setObjectName(QStringLiteral("tmr1"));
+    // Kept to the millisecond at every Speed; a coarse timer may drift by 5%.
+    tmr1->setTimerType(Qt::PreciseTimer);
     connect(tmr1, &QTimer::timeout, this, &frmFight::tmr1_Timer);
 
     // Of these, Qt orders only the controls that take focus (the portraits and
@@ -140,14 +142,16 @@ void frmFight::tmr1_Timer() {
         return;
     if (bar1->value() != rules::FullCharge)
         return;
-    tmr1->stop();
     const auto& own = Vars::OwnChicken;
     if (rules::rollRefusal(own)) {
+        // The timer runs on through a refusal, so the next charge keeps the beat
+        // instead of starting one interval after this handler has finished.
         comment(rules::refusalLine(own.Name));
         if (!sendRefusal())
             return;
         DOREFRESH();
     } else {
+        tmr1->stop();
         for (int action : {rules::Kick, rules::Peck, rules::Combo}) {
             if (rules::actionAvailable(own, action))
                 cmd[static_cast<size_t>(action)]->setEnabled(true);
@@ -168,7 +172,9 @@ void frmFight::cmd_Click(int Index) {
 
 void frmFight::DOREFRESH() {
     bar1->setValue(1);
-    tmr1->start();
+    // Enabling a running timer leaves its beat alone.
+    if (!tmr1->isActive())
+        tmr1->start();
     for (QPushButton* b : cmd)
         b->setEnabled(false);
     showHitPoints();
