@@ -4,14 +4,16 @@
 //       Keep-alive round trips against any server (the baseline echo server):
 //       sends "90", waits for "91", N times.
 //
-//   bench_peer --match --host-pid PID [--idle S] [--probes N] [--ticks M]
+//   bench_peer --match --host-pid PID [--idle S] [--probes N] [--echo-port E]
+//              [--ticks M]
 //       Plays the joiner's side of a whole match against the running host screen
 //       on port 1425: measures the host's processor time while it waits S seconds
 //       for a joiner, connects, takes the ready signal, runs N keep-alive round
-//       trips, exchanges the records, then charges and hits like a player while it
-//       timestamps the host's charge messages; after M charge intervals it reads
-//       the host's peak memory (fight screen open) and lands the final hit. It
-//       stays until the host has ended and closed the connection.
+//       trips (in blocks taking turns with N round trips to the server on port E,
+//       so that both see the same load on the machine), exchanges the records, then charges and
+//       hits like a player while it timestamps the host's charge messages; after M charge intervals
+//       it reads the host's peak memory (fight screen open) and lands the final hit. It stays until
+//       the host has ended and closed the connection.
 //
 // Results are "key=value" lines on standard output; progress goes to standard error.
 
@@ -34,6 +36,7 @@
 #include <functional>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -58,6 +61,7 @@ struct Options {
     int hostPid = 0;
     double idleSeconds = 0;
     int probes = 0;
+    int echoPort = 0;
     int ticks = 0;
 };
 
@@ -80,6 +84,8 @@ Options parse(int argc, char** argv) {
             o.idleSeconds = std::stod(value());
         else if (arg == "--probes")
             o.probes = std::stoi(value());
+        else if (arg == "--echo-port")
+            o.echoPort = std::stoi(value());
         else if (arg == "--ticks")
             o.ticks = std::stoi(value());
         else
@@ -261,7 +267,23 @@ int playMatch(const Options& o) {
     std::fprintf(stderr, "bench_peer: connected, ready signal received\n");
 
     if (o.probes > 0) {
-        printStats("rtt", probe(link, o.probes));
+        std::vector<double> host, echo;
+        std::unique_ptr<Link> echoLink;
+        if (o.echoPort > 0)
+            echoLink = std::make_unique<Link>(o.echoPort);
+        constexpr int block = 500;
+        for (int done = 0; done < o.probes; done += block) {
+            const int n = std::min(block, o.probes - done);
+            if (echoLink) {
+                const auto e = probe(*echoLink, n);
+                echo.insert(echo.end(), e.begin(), e.end());
+            }
+            const auto h = probe(link, n);
+            host.insert(host.end(), h.begin(), h.end());
+        }
+        printStats("rtt", host);
+        if (echoLink)
+            printStats("echo", echo);
         std::fflush(stdout);
     }
 
