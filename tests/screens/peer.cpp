@@ -29,6 +29,7 @@ void Peer::adopt(QTcpSocket* connection) {
             return;
         arrivals.append({stream.size(), clock.elapsed()});
         stream += bytes;
+        emit arrived();
     });
     connect(socket, &QTcpSocket::disconnected, this, [this] { closed = true; });
 }
@@ -58,6 +59,15 @@ bool Peer::waitForProgram() {
 void Peer::send(const QByteArray& message) {
     socket->write(message);
     socket->flush();
+}
+
+bool Peer::waitForWritten(int timeoutMs) {
+    return screens::waitUntil([this] { return socket == nullptr || socket->bytesToWrite() == 0; },
+                              timeoutMs);
+}
+
+bool Peer::isConnected() const {
+    return socket != nullptr && socket->state() == QAbstractSocket::ConnectedState;
 }
 
 void Peer::sendEach(const QList<QByteArray>& messages) {

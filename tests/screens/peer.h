@@ -34,6 +34,10 @@ public:
 
     // One write, handed to the system at once.
     void send(const QByteArray& message);
+    // Waits until everything written so far has been handed to the system (a
+    // large write leaves in pieces as the program reads).
+    bool waitForWritten(int timeoutMs = 10000);
+    bool isConnected() const;
     // Each message as its own arrival (a short pause after each).
     void sendEach(const QList<QByteArray>& messages);
     void close();
@@ -47,6 +51,10 @@ public:
     qint64 arrivalMs(qsizetype offset) const;
     qint64 nowMs() const { return clock.elapsed(); }
     bool waitForClose(int timeoutMs = 5000);
+
+signals:
+    // Bytes have been added to received().
+    void arrived();
 
 private:
     void adopt(QTcpSocket* connection);
