@@ -1,0 +1,95 @@
+#pragma once
+
+// What the hostile-peer suite and the soak share: the peer's half of a whole
+// exchange as named steps for either role, a timer of the test's own that tells
+// whether the program kept the event loop turning, and a wait for the program
+// to have read everything the peer sent.
+
+#include "chicken/ChickenRecord.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+
+class ConnectionScreen;
+class Peer;
+
+namespace hostile {
+
+// True in a build with AddressSanitizer, where everything runs a few times slower.
+bool sanitized();
+
+// How long, in ms, the test's own timer may be held up before the program
+// counts as unresponsive.
+qint64 lateLimitMs();
+
+// A timer of the test's own on the event loop that the program shares. The
+// longest gap between two of its ticks is the longest time the program kept
+// the loop from turning.
+class Ticker : public QObject {
+public:
+    explicit Ticker(int intervalMs = 10);
+    // The longest gap so far, including the one still open.
+    qint64 worstGapMs() const;
+
+private:
+    QTimer timer;
+    QElapsedTimer clock;
+    qint64 last = 0;
+    qint64 worst = 0;
+};
+
+// The program's connection screen for GameMode `mode` (1 host, 2 join), or
+// nullptr when it is not loaded.
+ConnectionScreen* connectionScreen(int mode);
+
+// The peer's half of a whole exchange, from the first contact to the fight on
+// the program's screen, as steps run one at a time. With mode 1 the program
+// hosts and the peer joins; with mode 2 the peer hosts. Each step that waits
+// for the program also checks what the program sent: its ready signal, its
+// nine record messages of Vars::OwnChicken exactly (and, joining, its ready
+// signal after them).
+class Exchange {
+public:
+    Exchange(Peer& peer, int mode, const ChickenRecord& peerChicken);
+
+    // The step names of a role, in order: what the peer has just done.
+    static QList<QByteArray> stepNames(int mode);
+
+    int steps() const { return static_cast<int>(names.size()); }
+    int stepNamed(const QByteArray& name) const;
+    // The last step: the program shows the fight.
+    int fightStep() const { return steps() - 1; }
+    // The next step to run.
+    int next() const { return done; }
+
+    // Runs the steps from next() up to and including `last`; false (and the
+    // failing step in failure()) as soon as one fails.
+    bool runThrough(int last);
+    QByteArray failure() const { return failed; }
+
+    // Sends `message` instead of the record message with `tag` (one write; a
+    // large one is read to its end before the next step).
+    void replaceRecord(char tag, const QByteArray& message);
+
+private:
+    bool sendRecord(int index);
+
+    Peer& peer;
+    const int mode;
+    QList<QByteArray> records;
+    QList<QByteArray> names;
+    QList<std::function<bool()>> actions;
+    int done = 0;
+    QByteArray failed;
+};
+
+// Waits until the peer has handed all of `sent` to the system and the program
+// has read its last bytes (its latest arrival is a tail of `sent`).
+bool waitUntilRead(Peer& peer, const QByteArray& sent, int timeoutMs = 30000);
+
+} // namespace hostile
