@@ -1,0 +1,286 @@
+// Whole matches one after another between the program's screens and a scripted
+// peer: the record exchange, then a fight at Speed 100 on both sides until one
+// chicken falls, the program hosting and joining in turn, every screen and
+// global reset between matches. Every match must end with both sides agreeing
+// on both chickens' hit points and on who won, and with every message either
+// side sent having arrived and been applied.
+//
+// QUORVEL_SOAK_MATCHES sets the number of matches (30 by default).
+
+#include "harness.h"
+#include "screens/peer.h"
+
+#include "app/Forms.h"
+#include "app/Platform.h"
+#include "app/Vars.h"
+#include "fight/frmFight.h"
+
+#include <QElapsedTimer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTimer>
+#include <QtTest>
+
+#include <cctype>
+#include <functional>
+
+using namespace screens;
+using namespace hostile;
+
+namespace {
+
+constexpr int16_t StartingHitPoints = 30;
+
+bool programMatchOver() {
+    return Forms::loaded<frmFight>() && Forms::get<frmFight>().matchOver();
+}
+
+// The peer's side of the fight. It charges like a chicken of Speed 100 (a
+// charge message every 10 ms), attacks at full charge, now and then sends a
+// keep-alive probe, and reads the program's charge, damage, refusal and answer
+// messages, keeping its own tally of both chickens' hit points.
+//
+// It attacks only once the program's last damage has reached it, and stops as
+// soon as the program's match is over: a real peer learns of its defeat from
+// the damage message, and lethal blows crossing on the wire would leave both
+// sides as winners, which is not what this test measures.
+class FightingPeer : public QObject {
+public:
+    FightingPeer(Peer& connection, quint32 seed, std::function<bool()> attackAllowed)
+        : peer(connection), random(seed), mayAttack(std::move(attackAllowed)) {
+        timer.setTimerType(Qt::PreciseTimer);
+        timer.setInterval(10);
+        connect(&timer, &QTimer::timeout, this, &FightingPeer::tick);
+        connect(&peer, &Peer::arrived, this, &FightingPeer::read);
+    }
+
+    void start() { timer.start(); }
+    bool over() const { return ownHitPoints < 1 || programHitPoints < 1; }
+
+    // Tallies of the two chickens' hit points as this side has seen the fight.
+    int ownHitPoints = StartingHitPoints;
+    int programHitPoints = StartingHitPoints;
+
+    int chargesSent = 0, hitsSent = 0, probesSent = 0;
+    int chargesRead = 0, hitsRead = 0, refusalsRead = 0, answersRead = 0, damageRead = 0;
+    // Whatever in the program's stream is no message, or a charge out of turn.
+    QByteArray unexpected;
+
+private:
+    void send(const QByteArray& message) { peer.send(message); }
+
+    void tick() {
+        if (over() || programMatchOver()) {
+            timer.stop();
+            return;
+        }
+        if (charge < 10) {
+            ++charge;
+            send("J" + QByteArray::number(charge));
+            ++chargesSent;
+            if (random.bounded(8) == 0) {
+                send("90");
+                ++probesSent;
+            }
+            return;
+        }
+        if (!mayAttack())
+            return;
+        if (random.bounded(3) != 0) { // a miss sends nothing
+            const int damage = 1 + random.bounded(12);
+            send("K" + QByteArray::number(damage));
+            ++hitsSent;
+            programHitPoints -= damage;
+        }
+        charge = 1;
+    }
+
+    void read() {
+        const QByteArray& stream = peer.received();
+        while (readUpTo < stream.size()) {
+            const QByteArray rest = stream.mid(readUpTo);
+            if (rest.startsWith("J")) {
+                // The program's charges count 1 to 10 and then 2 to 10 after every
+                // action or refusal.
+                const qsizetype length = rest.startsWith("J10") ? 3 : 2;
+                const int value = rest.mid(1, length - 1).toInt();
+                if (value != lastCharge + 1 && !(lastCharge == 10 && value == 2))
+                    break;
+                lastCharge = value;
+                ++chargesRead;
+                readUpTo += length;
+            } else if (rest.startsWith("K")) {
+                qsizetype length = 1;
+                while (length < rest.size() &&
+                       (std::isdigit(static_cast<unsigned char>(rest[length])) != 0 ||
+                        (length == 1 && rest[length] == '-')))
+                    ++length;
+                const int damage = rest.mid(1, length - 1).toInt();
+                if (damage < 1)
+                    break;
+                ++hitsRead;
+                damageRead += damage;
+                ownHitPoints -= damage;
+                readUpTo += length;
+            } else if (rest.startsWith("10") && lastCharge == 10) {
+                ++refusalsRead;
+                readUpTo += 2;
+            } else if (rest.startsWith("91")) {
+                ++answersRead;
+                readUpTo += 2;
+            } else {
+                break;
+            }
+        }
+        if (readUpTo < stream.size()) {
+            unexpected = stream.mid(readUpTo, 40);
+            readUpTo = stream.size();
+        }
+    }
+
+    Peer& peer;
+    QRandomGenerator random;
+    std::function<bool()> mayAttack;
+    QTimer timer;
+    int charge = 0;
+    int lastCharge = 0;
+    qsizetype readUpTo = 0;
+};
+
+struct Figures {
+    int matches = 0;
+    int hosted = 0;
+    int won = 0;
+    qint64 programSent = 0; // messages the program sent, all read by the peer
+    qint64 peerSent = 0;
+    qint64 lost = 0;
+    qint64 worstStallMs = 0;
+    qint64 longestMatchMs = 0;
+};
+
+} // namespace
+
+class TestSoak : public QObject {
+    Q_OBJECT
+
+    Figures figures;
+
+    // One whole match; `number` picks the role and the peer's dice.
+    void playMatch(int number) {
+        resetAll();
+        QElapsedTimer clock;
+        clock.start();
+        const int mode = number % 2 == 0 ? 1 : 2;
+        ChickenRecord rex = chicken("Rex", StartingHitPoints, 100, 90);
+        rex.CanPeck = rex.CanCombo = -1;
+        const ChickenRecord bob = chicken("Bob", StartingHitPoints, 100, 100);
+        Vars::OwnChicken = rex;
+
+        Ticker ticker;
+        Peer peer;
+        Exchange exchange(peer, mode, bob);
+        QVERIFY2(exchange.runThrough(exchange.fightStep()), exchange.failure());
+        QCOMPARE(Vars::OpponentChicken, bob);
+        frmFight& fight = Forms::get<frmFight>();
+
+        // What the program's side has sent and applied in the fight, counted
+        // while this match lasts.
+        QObject match;
+        int chargesApplied = 0; // every charge the peer sends differs from the last
+        connect(fight.bar2, &QProgressBar::valueChanged, &match, [&] { ++chargesApplied; });
+        int hitsSent = 0;
+        int damageSent = 0;
+
+        FightingPeer opponent(peer, quint32(number), [&] {
+            return hitsSent == opponent.hitsRead && damageSent == opponent.damageRead;
+        });
+        // The program's player presses a button on offer once everything the
+        // peer sent has been applied.
+        QRandomGenerator hand(quint32(number) ^ 0x5eedu);
+        QTimer player;
+        player.setInterval(2);
+        connect(&player, &QTimer::timeout, &match, [&] {
+            const bool settled = chargesApplied == opponent.chargesSent &&
+                                 Vars::OwnChicken.HitPoints == opponent.programHitPoints &&
+                                 opponent.answersRead == opponent.probesSent;
+            if (fight.matchOver() || !fight.cmd[0]->isEnabled() || !settled)
+                return;
+            QList<QPushButton*> offered;
+            for (QPushButton* button : fight.cmd)
+                if (button->isEnabled())
+                    offered << button;
+            offered[hand.bounded(int(offered.size()))]->click();
+            if (Vars::LastDamage >= 1) {
+                ++hitsSent;
+                damageSent += Vars::LastDamage;
+            }
+        });
+        opponent.start();
+        player.start();
+
+        QVERIFY2(waitUntil([&] { return programMatchOver() && opponent.over(); }, 60000),
+                 qPrintable(QStringLiteral("match %1 did not end").arg(number)));
+        player.stop();
+        QTest::qWait(30); // the program's last messages reach the peer
+
+        const bool won = opponent.ownHitPoints < 1;
+        QCOMPARE(recorded().boxes, QStringList{won ? "You Win!" : "You Lose!"});
+        QCOMPARE(platform::endStatus(), 0);
+        QCOMPARE(int(Vars::OwnChicken.HitPoints), opponent.programHitPoints);
+        QCOMPARE(int(Vars::OpponentChicken.HitPoints), opponent.ownHitPoints);
+
+        const qint64 lost =
+            (opponent.chargesSent - chargesApplied) + (opponent.probesSent - opponent.answersRead) +
+            (hitsSent - opponent.hitsRead) + (opponent.unexpected.isEmpty() ? 0 : 1);
+        QVERIFY2(opponent.unexpected.isEmpty(),
+                 opponent.unexpected.toPercentEncoding().constData());
+        QCOMPARE(chargesApplied, opponent.chargesSent);
+        QCOMPARE(opponent.answersRead, opponent.probesSent);
+        QCOMPARE(opponent.hitsRead, hitsSent);
+        QCOMPARE(opponent.damageRead, damageSent);
+
+        // The exchange: nine record messages each way, the ready signals.
+        const int exchanged = 9 + 1;
+        figures.matches += 1;
+        figures.hosted += mode == 1 ? 1 : 0;
+        figures.won += won ? 1 : 0;
+        figures.programSent += exchanged + opponent.chargesRead + opponent.hitsRead +
+                               opponent.refusalsRead + opponent.answersRead;
+        figures.peerSent +=
+            exchanged + opponent.chargesSent + opponent.hitsSent + opponent.probesSent;
+        figures.lost += lost;
+        figures.worstStallMs = std::max(figures.worstStallMs, ticker.worstGapMs());
+        figures.longestMatchMs = std::max(figures.longestMatchMs, clock.elapsed());
+    }
+
+private slots:
+    void cleanupTestCase() { resetAll(); }
+
+    void matchesInARow() {
+        const int matches = qEnvironmentVariableIsSet("QUORVEL_SOAK_MATCHES")
+                                ? qEnvironmentVariableIntValue("QUORVEL_SOAK_MATCHES")
+                                : 30;
+        QElapsedTimer clock;
+        clock.start();
+        for (int number = 0; number < matches; ++number) {
+            playMatch(number);
+            if (QTest::currentTestFailed()) {
+                qWarning("soak: match %d of %d failed (%s)", number + 1, matches,
+                         number % 2 == 0 ? "hosting" : "joining");
+                return;
+            }
+        }
+        qInfo("soak: %d matches (%d hosted, %d joined; %d won, %d lost) in %.1f s, longest "
+              "%lld ms; messages: program sent %lld, peer sent %lld, lost %lld; longest stall "
+              "of the event loop %lld ms",
+              figures.matches, figures.hosted, figures.matches - figures.hosted, figures.won,
+              figures.matches - figures.won, double(clock.elapsed()) / 1000.0,
+              figures.longestMatchMs, figures.programSent, figures.peerSent, figures.lost,
+              figures.worstStallMs);
+        QCOMPARE(figures.lost, qint64(0));
+    }
+};
+
+QTEST_MAIN(TestSoak)
+#include "test_soak.moc"
