@@ -1,0 +1,114 @@
+// quorvel-sparring: a practice opponent for Quorvel. It plays one match against
+// the game over the network, without any window, and prints the commentary.
+
+#include "sparring/Sparring.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int UsageError = 2;
+
+QTextStream& out() {
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+QTextStream& err() {
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("quorvel-sparring"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "A practice opponent for Quorvel: plays one match against the game over the network,\n"
+        "without any window, exactly as a second player's program would.\n"
+        "\n"
+        "Its chicken charges at its Speed and may refuse to fight by its Obedience. As soon as\n"
+        "it is ready it attacks with the action on offer that does the most damage on average.\n"
+        "It answers keep-alive probes. Each line of commentary is printed on standard output,\n"
+        "how the connection is getting on on standard error.\n"
+        "\n"
+        "Exit status: 0 at the end of the match (won or lost), 1 when the connection cannot be\n"
+        "made or is lost or the chicken file cannot be used, 2 for a wrong command line.\n"
+        "\n"
+        "Practice alone: run 'quorvel-sparring --host', start the game, press Client and\n"
+        "type 127.0.0.1."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption hostOption(
+        QStringLiteral("host"),
+        QStringLiteral("Host the match: listen on TCP port %1 until the game joins.")
+            .arg(Sparring::MatchPort));
+    const QCommandLineOption joinOption(
+        QStringLiteral("join"),
+        QStringLiteral("Join the match that the game hosts at <address> (port %1).")
+            .arg(Sparring::MatchPort),
+        QStringLiteral("address"));
+    const QCommandLineOption chickenOption(
+        QStringLiteral("chicken"),
+        QStringLiteral("Fight with the chicken in <file>, a chicken.dat file (default: the "
+                       "sample chicken Bruno, the Brave)."),
+        QStringLiteral("file"));
+    parser.addOptions({hostOption, joinOption, chickenOption});
+
+    if (!parser.parse(QCoreApplication::arguments())) {
+        err() << parser.errorText() << "\nTry 'quorvel-sparring --help'." << Qt::endl;
+        return UsageError;
+    }
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
+    if (parser.isSet(hostOption) == parser.isSet(joinOption) ||
+        !parser.positionalArguments().isEmpty()) {
+        err() << "Give either --host or --join <address>.\nTry 'quorvel-sparring --help'."
+              << Qt::endl;
+        return UsageError;
+    }
+
+    ChickenRecord chicken = Sparring::sampleChicken();
+    if (parser.isSet(chickenOption)) {
+        QString error;
+        const auto loaded = Sparring::loadChicken(parser.value(chickenOption), error);
+        if (!loaded) {
+            err() << "quorvel-sparring: " << error << Qt::endl;
+            return 1;
+        }
+        chicken = *loaded;
+    }
+
+    Sparring sparring(chicken);
+    QObject::connect(&sparring, &Sparring::commentary, [](const QByteArray& line) {
+        // Names are bytes of the game's 8-bit character set, shown as Latin-1.
+        out() << QString::fromLatin1(line) << Qt::endl;
+    });
+    QObject::connect(&sparring, &Sparring::status, [](const QString& text) {
+        err() << "quorvel-sparring: " << text << Qt::endl;
+    });
+    QObject::connect(&sparring, &Sparring::finished, &app, &QCoreApplication::exit,
+                     Qt::QueuedConnection);
+
+    if (parser.isSet(hostOption)) {
+        if (!sparring.host()) {
+            err() << "quorvel-sparring: cannot listen on port " << Sparring::MatchPort << ": "
+                  << sparring.errorText() << Qt::endl;
+            return 1;
+        }
+    } else {
+        sparring.join(parser.value(joinOption));
+    }
+    return QCoreApplication::exec();
+}
