@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# A newcomer's practice match: scripts/practice starts the practice opponent and
+# the real game under Xvfb; the game is driven only by keys (Alt+C, the address,
+# then Alt+K, Alt+P and Alt+C whenever a button is on offer) until its box says
+# "You Win!" or "You Lose!" and is closed. Both programs must exit with 0.
+#
+#   practice.sh GAME SPARRING
+set -uo pipefail
+program="$1"
+sparring="$2"
+here="$(cd "$(dirname "$0")" && pwd)"
+source "$here/xsession.sh"
+
+work=$(mktemp -d)
+cleanup() {
+    [ -n "${game_pid:-}" ] && kill "$game_pid" 2>/dev/null
+    [ -n "${practice_pid:-}" ] && kill "$practice_pid" 2>/dev/null
+    wait "${practice_pid:-}" 2>/dev/null
+    stop_x
+    [ "${KEEP_WORK:-0}" = 1 ] || rm -rf "$work"
+}
+trap cleanup EXIT
+
+# The game in a folder of its own with a fast chicken (StatDivisor 1, StatOffset
+# 0), and a fast chicken for the opponent: the match takes seconds.
+mkdir -p "$work/game"
+cp "$program" "$work/game/"
+cp "$(dirname "$program")"/*.wav "$work/game/" 2>/dev/null
+printf '%s\r\n' '1,0,"Henrietta",14,12,100,100,30,0,0,3,0,0,0,0,0,6,6,#TRUE#,#TRUE#' \
+    >"$work/game/chicken.dat"
+printf '%s\r\n' '1,0,"Sparky",16,10,100,80,30,0,0,9,0,0,0,0,0,4,7,#TRUE#,#FALSE#' \
+    >"$work/sparky.dat"
+
+start_x || exit 1
+export QT_LOGGING_RULES="quorvel.boxes.info=true" QT_MESSAGE_PATTERN="%{message}"
+unset QT_QPA_PLATFORM
+
+"$here/../../scripts/practice" --no-build --game "$work/game/quorvel" --sparring "$sparring" \
+    --chicken "$work/sparky.dat" >"$work/practice.log" 2>&1 &
+practice_pid=$!
+
+fail() {
+    echo "FAIL: $*"
+    echo "--- practice log"
+    cat "$work/practice.log"
+    exit 1
+}
+
+# The game is the script's child once the opponent listens.
+game_pid=""
+for _ in $(seq 100); do
+    game_pid=$(pgrep -P "$practice_pid" -x quorvel | head -n 1)
+    [ -n "$game_pid" ] && break
+    kill -0 "$practice_pid" 2>/dev/null || fail "scripts/practice ended early"
+    sleep 0.1
+done
+[ -n "$game_pid" ] || fail "the game did not start"
+
+title=$(wait_window "$game_pid" Quorvel 20) || fail "title screen"
+press "$title" alt+c || fail "Alt+C"
+prompt=""
+for _ in $(seq 100); do
+    prompt=$(windows_of "$game_pid" Quorvel | grep -vx "$title" | head -n 1)
+    [ -n "$prompt" ] && break
+    sleep 0.1
+done
+[ -n "$prompt" ] || fail "address prompt"
+press "$prompt" ctrl+a BackSpace
+type_into "$prompt" 127.0.0.1
+press "$prompt" Return
+
+# Fight until the game has ended, pressing whatever is on offer and closing the
+# final box.
+deadline=$((SECONDS + 120))
+while kill -0 "$game_pid" 2>/dev/null; do
+    [ $SECONDS -lt $deadline ] || fail "the match did not end in time"
+    if grep -q "^box:" "$work/practice.log"; then
+        box=$(window_of "$game_pid" Quorvel)
+        [ -n "$box" ] && press "$box" Return
+    else
+        fight=$(window_of "$game_pid" 'Fight!')
+        [ -n "$fight" ] && press "$fight" alt+k alt+p alt+c
+    fi
+    sleep 0.05
+done
+game_pid=""
+
+wait "$practice_pid"
+practice_status=$?
+practice_pid=""
+box=$(grep "^box:" "$work/practice.log")
+echo "game: $box"
+grep "^practice:" "$work/practice.log"
+echo "scripts/practice exited with status $practice_status"
+case "$box" in
+"box: Quorvel | You Win!" | "box: Quorvel | You Lose!") ;;
+*) fail "unexpected box" ;;
+esac
+grep -qx "practice: the game exited with status 0" "$work/practice.log" || fail "game status"
+grep -qx "practice: the opponent exited with status 0" "$work/practice.log" || fail "opponent status"
+grep -qx "Sparky VS Henrietta" "$work/practice.log" || fail "the opponent's start line"
+grep -q " wins the match!$" "$work/practice.log" || fail "the opponent's win line"
+[ "$practice_status" = 0 ] || fail "scripts/practice exit status"
+echo "PASS: a whole practice match against quorvel-sparring"
