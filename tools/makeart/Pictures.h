@@ -9,6 +9,8 @@ namespace art {
 
 constexpr int PortraitCount = 15;
 constexpr int PortraitSize = 50;
+// The program icon's sizes for desktop menus (PNG, hicolor theme).
+constexpr int DesktopIconSizes[] = {32, 48, 64, 128, 256};
 
 // Portrait `index` (0 .. PortraitCount - 1): a cartoon hen, chick or rooster.
 QImage portrait(int index);

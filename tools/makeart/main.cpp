@@ -89,11 +89,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QDir assets(args[1]);
-    if (!assets.mkpath(QStringLiteral("pictures")) || !assets.mkpath(QStringLiteral("sounds"))) {
+    if (!assets.mkpath(QStringLiteral("pictures")) || !assets.mkpath(QStringLiteral("sounds")) ||
+        !assets.mkpath(QStringLiteral("icons"))) {
         err() << assets.path() << ": cannot create folders" << Qt::endl;
         return 1;
     }
     const QDir pictures(assets.filePath(QStringLiteral("pictures")));
+    const QDir icons(assets.filePath(QStringLiteral("icons")));
 
     bool ok = true;
     for (int i = 0; i < art::PortraitCount; ++i)
@@ -108,6 +110,16 @@ int main(int argc, char** argv) {
                     {{art::plugs(32), 16}, {art::plugs(16), 16}});
     ok &= writeIcon(pictures.filePath(QStringLiteral("fight.ico")),
                     {{art::networkBox(32), 16}, {art::networkBox(16), 16}});
+    // The program icon for desktops, in the sizes of the hicolor icon theme.
+    for (const int size : art::DesktopIconSizes) {
+        const QString path = icons.filePath(QStringLiteral("quorvel-%1.png").arg(size));
+        QImageWriter writer(path, "png");
+        writer.setCompression(9);
+        if (!writer.write(art::pigFace(size))) {
+            err() << path << ": " << writer.errorString() << Qt::endl;
+            ok = false;
+        }
+    }
     if (!art::writeSounds(assets.filePath(QStringLiteral("sounds")))) {
         err() << "cannot write the sounds" << Qt::endl;
         ok = false;
