@@ -1,23 +1,75 @@
 // Feeds arbitrary bytes to the chicken data file reader: it must neither crash
 // nor read out of bounds, give the same answer twice, and hold the two booleans
-// as -1 or 0 whenever it accepts a file.
+// as -1 or 0 whenever it accepts a file. A chicken it accepts, written out again
+// as a plain file (divisor 1, offset 0, its name quoted), reads back the same,
+// with its fields on one line or one to a line.
 
 #include "chicken/ChickenFile.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <string_view>
+
+namespace {
+
+void check(bool condition) {
+    if (!condition)
+        std::abort();
+}
+
+std::string booleanText(int16_t value) {
+    return value != 0 ? "#TRUE#" : "#FALSE#";
+}
+
+// The chicken as the single-player game would store it with divisor 1 and
+// offset 0, fields separated by `separator`.
+std::string written(const ChickenRecord& c, const std::string& separator) {
+    const auto n = [](int16_t value) { return std::to_string(value); };
+    const std::string fields[] = {"1",
+                                  "0",
+                                  "\"" + c.Name + "\"",
+                                  n(c.KickPower),
+                                  n(c.PeckPower),
+                                  n(c.Speed),
+                                  n(c.Obedience),
+                                  n(c.HitPoints),
+                                  "0",
+                                  n(c.CheatFlag),
+                                  n(c.PortraitIndex),
+                                  "0",
+                                  "0",
+                                  "0",
+                                  "0",
+                                  "0",
+                                  n(c.KickSkill),
+                                  n(c.PeckSkill),
+                                  booleanText(c.CanPeck),
+                                  booleanText(c.CanCombo)};
+    std::string file;
+    for (const std::string& field : fields)
+        file += field + separator;
+    return file;
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     const std::optional<ChickenRecord> chicken = chickenfile::parse(bytes);
-    if (chicken != chickenfile::parse(bytes))
-        std::abort();
-    if (chicken) {
-        const auto isBoolean = [](int16_t value) { return value == 0 || value == -1; };
-        if (!isBoolean(chicken->CanPeck) || !isBoolean(chicken->CanCombo))
-            std::abort();
-    }
+    check(chicken == chickenfile::parse(bytes));
+    if (!chicken)
+        return 0;
+    const auto isBoolean = [](int16_t value) { return value == 0 || value == -1; };
+    check(isBoolean(chicken->CanPeck) && isBoolean(chicken->CanCombo));
+
+    // A quoted name cannot hold a quote; one that holds a line break cannot
+    // stand one field to a line.
+    if (chicken->Name.find('"') != std::string::npos)
+        return 0;
+    check(chickenfile::parse(written(*chicken, ",")) == chicken);
+    if (chicken->Name.find_first_of("\r\n") == std::string::npos)
+        check(chickenfile::parse(written(*chicken, "\r\n")) == chicken);
     return 0;
 }
