@@ -8,6 +8,8 @@
 // then waits MS milliseconds and prints the program's "hwm_kb=" (peak resident
 // memory). The program is then ended.
 
+#include "proc.h"
+
 #include <xcb/xcb.h>
 
 #include <poll.h>
@@ -19,22 +21,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <thread>
-
-namespace {
-
-long peakKb(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(in, line);) {
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::atol(line.c_str() + 6);
-    }
-    return -1;
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     int hold = 0;
@@ -96,7 +84,7 @@ int main(int argc, char** argv) {
     }
     if (mapped && hold > 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(hold));
-        std::printf("hwm_kb=%ld\n", peakKb(child));
+        std::printf("hwm_kb=%ld\n", bench::statusKb(child, "VmHWM"));
     }
     ::kill(child, SIGKILL);
     ::waitpid(child, nullptr, 0);

@@ -18,6 +18,7 @@
 // Results are "key=value" lines on standard output; progress goes to standard error.
 
 #include "catalogue.h"
+#include "proc.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -129,16 +130,6 @@ double processorSeconds(int pid) {
     // Fields 14 and 15 of the line; the first after ")" is field 3.
     const double ticks = std::stod(f[11]) + std::stod(f[12]);
     return ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
-}
-
-// A "VmXXX:" line of /proc/PID/status, in kB.
-long statusKb(int pid, const std::string& key) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(in, line);) {
-        if (line.rfind(key + ":", 0) == 0)
-            return std::atol(line.c_str() + key.size() + 1);
-    }
-    return -1;
 }
 
 class Link {
@@ -352,8 +343,8 @@ int playMatch(const Options& o) {
     for (size_t i = 1; i <= static_cast<size_t>(o.ticks); ++i)
         periods.push_back(milliseconds(charges[i] - charges[i - 1]));
     printStats("tick", periods);
-    std::printf("fight_hwm_kb=%ld\nfight_rss_kb=%ld\n", statusKb(o.hostPid, "VmHWM"),
-                statusKb(o.hostPid, "VmRSS"));
+    std::printf("fight_hwm_kb=%ld\nfight_rss_kb=%ld\n", bench::statusKb(o.hostPid, "VmHWM"),
+                bench::statusKb(o.hostPid, "VmRSS"));
     std::fflush(stdout);
 
     // The final hit; the host shows "You Lose!" and, once that is closed, ends.
