@@ -24,5 +24,6 @@ public:
     static constexpr int SplashMilliseconds = 2200;
 
 private:
+    void dress();
     void Timer1_Timer();
 };

@@ -74,7 +74,9 @@ private slots:
         QVERIFY(splash.isVisible());
         QVERIFY(splash.windowFlags() & Qt::WindowStaysOnTopHint);
         QVERIFY(splash.windowFlags() & Qt::FramelessWindowHint);
-        QCOMPARE(played, QStringList{"1.wav"});
+        QTRY_COMPARE(played, QStringList{"1.wav"});
+        QVERIFY(!splash.pic->pixmap().isNull());
+        QVERIFY(splash.Label1->isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(Forms::loaded<frmTitle>(), 4000);
         const qint64 elapsed = clock.elapsed();
         QVERIFY2(elapsed >= 2150 && elapsed < 2700, qPrintable(QString::number(elapsed)));
