@@ -6,6 +6,7 @@
 #include "link/Wire.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTimer>
 
 namespace {
@@ -37,20 +38,21 @@ Sparring::Sparring(const ChickenRecord& chicken, QObject* parent)
 }
 
 ChickenRecord Sparring::sampleChicken() {
-    QString error;
+    QFile file(QStringLiteral(":/sparring/bruno.dat"));
+    file.open(QIODevice::ReadOnly);
+    const QByteArray bytes = file.readAll();
     // Built in and tested: it always reads.
-    return *loadChicken(QStringLiteral(":/sparring/bruno.dat"), error);
+    return *chickenfile::parse(
+        std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
 }
 
 std::optional<ChickenRecord> Sparring::loadChicken(const QString& path, QString& error) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = path + QStringLiteral(": ") + file.errorString();
+    const QFileInfo info(path);
+    if (!info.isFile() || !info.isReadable()) {
+        error = path + QStringLiteral(": no such file, or it cannot be read");
         return std::nullopt;
     }
-    const QByteArray bytes = file.readAll();
-    auto chicken =
-        chickenfile::parse(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    auto chicken = chickenfile::load(QFile::encodeName(path).toStdString());
     if (!chicken) {
         error = path + QStringLiteral(": not a chicken data file, or a damaged one");
         return std::nullopt;

@@ -323,6 +323,8 @@ private slots:
         QTest::newRow("missing chicken file")
             << QStringList{"--host", "--chicken", "/nonexistent/chicken.dat"} << 1
             << QByteArray("/nonexistent/chicken.dat");
+        QTest::newRow("endless device")
+            << QStringList{"--host", "--chicken", "/dev/zero"} << 1 << QByteArray("/dev/zero");
         QTest::newRow("not a chicken file")
             << QStringList{"--host", "--chicken", QUORVEL_ASSETS "/chickens/README.md"} << 1
             << QByteArray("not a chicken data file");
