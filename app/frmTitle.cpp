@@ -61,7 +61,7 @@ void frmTitle::Form_Load() {
     if (!Vars::LoadChickenData())
         return;
     Text1->setText(Winsock3->LocalIP());
-    if (Vars::OwnChicken.CheatFlag == 1) {
+    if (Vars::OwnChicken.flaggedAsCheater()) {
         platform::MsgBox(QStringLiteral("Cheater!"));
         platform::EndProgram(1);
     }

@@ -25,4 +25,8 @@ struct ChickenRecord {
     int16_t CanCombo = 0;  // likewise
 
     bool operator==(const ChickenRecord&) const = default;
+
+    // The single-player game flags a cheating chicken with the value 1; such a
+    // chicken may not fight.
+    bool flaggedAsCheater() const { return CheatFlag == 1; }
 };

@@ -47,8 +47,8 @@ ConnectionScreen::ConnectionScreen(const Role& screenRole)
     link->setObjectName(role.socketName);
 
     tmrFlash = timer(this, "tmrFlash", 200);
-    tmrWait = timer(this, "tmrWait", 1000);
-    tmrTransfer = timer(this, "tmrTransfer", 200);
+    tmrWait = timer(this, "tmrWait", wire::WaitBeforeFightMs);
+    tmrTransfer = timer(this, "tmrTransfer", wire::TransferTickMs);
     connect(tmrFlash, &QTimer::timeout, this, &ConnectionScreen::tmrFlash_Timer);
     connect(tmrWait, &QTimer::timeout, this, &ConnectionScreen::tmrWait_Timer);
     connect(tmrTransfer, &QTimer::timeout, this, &ConnectionScreen::tmrTransfer_Timer);
@@ -121,7 +121,7 @@ bool ConnectionScreen::send(std::string_view message) {
 }
 
 void ConnectionScreen::connectionLost() {
-    if (finished())
+    if (ended())
         return;
     if (Forms::loaded<frmFight>()) {
         Forms::get<frmFight>().opponentLeft();
@@ -132,7 +132,7 @@ void ConnectionScreen::connectionLost() {
     setStatus(QStringLiteral("Connection lost: ") + link->ErrorText());
 }
 
-bool ConnectionScreen::finished() {
+bool ConnectionScreen::ended() const {
     return platform::programEnded() ||
            (Forms::loaded<frmFight>() && Forms::get<frmFight>().matchOver());
 }
@@ -140,45 +140,10 @@ bool ConnectionScreen::finished() {
 void ConnectionScreen::DataArrival() {
     const QByteArray arrival = link->GetData();
     Vars::ReceiveBuffer.assign(arrival.constData(), static_cast<size_t>(arrival.size()));
-    for (const wire::Message& message : wire::readArrival(Vars::ReceiveBuffer)) {
-        if (finished() || !apply(message))
-            return;
-    }
+    receive(Vars::ReceiveBuffer);
 }
 
-bool ConnectionScreen::apply(const wire::Message& message) {
-    using Kind = wire::Message::Kind;
-    switch (message.kind) {
-    case Kind::Ignored:
-        return true;
-    case Kind::Failed:
-        return false;
-    case Kind::Control:
-        controlWord(message.control);
-        return true;
-    case Kind::Record:
-        wire::applyRecord(message, Vars::OpponentChicken);
-        if (message.tag == 'I' && !role.receivedStatus.isEmpty()) {
-            setStatus(role.receivedStatus);
-            tmrWait->start();
-        }
-        return true;
-    case Kind::Charge:
-        // readArrival gives only values the bar takes (0 to 10).
-        Forms::get<frmFight>().bar2->setValue(static_cast<int>(std::lround(message.charge)));
-        return true;
-    case Kind::Damage:
-        Vars::LastDamage = message.value;
-        if (rules::isHit(Vars::LastDamage))
-            damagePath();
-        else
-            noDamagePath();
-        return true;
-    }
-    return false;
-}
-
-void ConnectionScreen::controlWord(std::string_view word) {
+void ConnectionScreen::onControl(std::string_view word) {
     if (word == wire::Ready) {
         setStatus(role.sendingStatus);
         tmrTransfer->start();
@@ -187,6 +152,27 @@ void ConnectionScreen::controlWord(std::string_view word) {
     } else if (word == wire::Refusal) {
         Forms::get<frmFight>().comment(rules::refusalLine(Vars::OpponentChicken.Name));
     }
+}
+
+void ConnectionScreen::onRecord(const wire::Message& record) {
+    wire::applyRecord(record, Vars::OpponentChicken);
+    if (record.tag == 'I' && !role.receivedStatus.isEmpty()) {
+        setStatus(role.receivedStatus);
+        tmrWait->start();
+    }
+}
+
+void ConnectionScreen::onCharge(float charge) {
+    // readArrival gives only values the bar takes (0 to 10).
+    Forms::get<frmFight>().bar2->setValue(static_cast<int>(std::lround(charge)));
+}
+
+void ConnectionScreen::onDamage(int16_t damage) {
+    Vars::LastDamage = damage;
+    if (rules::isHit(Vars::LastDamage))
+        damagePath();
+    else
+        noDamagePath();
 }
 
 void ConnectionScreen::damagePath() {

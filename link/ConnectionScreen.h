@@ -6,6 +6,8 @@
 // The two screens differ only in their socket's set-up and in the few steps that
 // Role describes.
 
+#include "link/Wire.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -15,15 +17,11 @@ class QCloseEvent;
 class QLabel;
 class QTimer;
 class Winsock;
-namespace wire {
-struct Message;
-}
 
-class ConnectionScreen : public QWidget {
+class ConnectionScreen : public QWidget, private wire::Receiver {
     Q_OBJECT
 public:
-    // The match's TCP port: the host listens on it, the joiner connects to it.
-    static constexpr quint16 MatchPort = 1425;
+    static constexpr quint16 MatchPort = wire::MatchPort;
 
     QLabel* Image1;
     QLabel* txt; // the status line
@@ -72,13 +70,15 @@ protected:
     Winsock* const link;
 
 private:
-    // Applies one message of an arrival; false abandons the rest of the arrival.
-    bool apply(const wire::Message& message);
-    void controlWord(std::string_view word);
+    // The peer's messages, one by one.
+    void onControl(std::string_view word) override;
+    void onRecord(const wire::Message& record) override;
+    void onCharge(float charge) override;
+    void onDamage(int16_t damage) override;
     void damagePath();
     void noDamagePath();
     // True once nothing more may be handled: the match or the program has ended.
-    static bool finished();
+    bool ended() const override;
 
     const Role role;
 };

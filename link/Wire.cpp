@@ -278,4 +278,29 @@ bool applyRecord(const Message& message, ChickenRecord& opponent) {
     return true;
 }
 
+void Receiver::receive(std::string_view arrival) {
+    for (const Message& message : readArrival(arrival)) {
+        if (ended())
+            return;
+        switch (message.kind) {
+        case Message::Kind::Ignored:
+            break;
+        case Message::Kind::Failed:
+            return;
+        case Message::Kind::Control:
+            onControl(message.control);
+            break;
+        case Message::Kind::Record:
+            onRecord(message);
+            break;
+        case Message::Kind::Charge:
+            onCharge(message.charge);
+            break;
+        case Message::Kind::Damage:
+            onDamage(message.value);
+            break;
+        }
+    }
+}
+
 } // namespace wire

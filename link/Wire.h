@@ -20,6 +20,13 @@
 
 namespace wire {
 
+// The match's TCP port: the host listens on it, the joiner connects to it.
+inline constexpr uint16_t MatchPort = 1425;
+// Pacing of the record exchange: one record message per tick, and the wait
+// between the end of the exchange and the fight.
+inline constexpr int TransferTickMs = 200;
+inline constexpr int WaitBeforeFightMs = 1000;
+
 inline constexpr std::string_view Ready = "0";
 inline constexpr std::string_view Refusal = "10";
 inline constexpr std::string_view Probe = "90";
@@ -80,5 +87,23 @@ std::vector<Message> readArrival(std::string_view bytes);
 // Stores a Record message's payload into the field its tag names. Returns false
 // (and changes nothing) for anything that is not a Record message.
 bool applyRecord(const Message& message, ChickenRecord& opponent);
+
+// The receiving side of a match: an arrival's messages, routed one by one.
+class Receiver {
+public:
+    virtual ~Receiver() = default;
+
+    // Reads one arrival and hands its messages to the handlers in order. Stops
+    // at a message whose payload did not convert (the rest of the arrival is
+    // abandoned) or as soon as ended() says nothing more may be handled.
+    void receive(std::string_view arrival);
+
+protected:
+    virtual bool ended() const { return false; }
+    virtual void onControl(std::string_view word) = 0;
+    virtual void onRecord(const Message& record) = 0;
+    virtual void onCharge(float charge) = 0;
+    virtual void onDamage(int16_t damage) = 0;
+};
 
 } // namespace wire

@@ -20,8 +20,8 @@ QTimer* timer(QObject* parent, int interval) {
 } // namespace
 
 Sparring::Sparring(const ChickenRecord& chicken, QObject* parent)
-    : QObject(parent), link(new Winsock(this)), transferTimer(timer(this, TransferTickMs)),
-      waitTimer(timer(this, WaitBeforeFightMs)), chargeTimer(new QTimer(this)),
+    : QObject(parent), link(new Winsock(this)), transferTimer(timer(this, wire::TransferTickMs)),
+      waitTimer(timer(this, wire::WaitBeforeFightMs)), chargeTimer(new QTimer(this)),
       ownChicken(chicken) {
     connect(link, &Winsock::ConnectionRequest, this, &Sparring::connectionRequest);
     connect(link, &Winsock::DataArrival, this, &Sparring::dataArrival);
@@ -58,7 +58,7 @@ std::optional<ChickenRecord> Sparring::loadChicken(const QString& path, QString&
         return std::nullopt;
     }
     // The game refuses such a chicken at its title screen; so does its opponent.
-    if (chicken->CheatFlag == 1) {
+    if (chicken->flaggedAsCheater()) {
         error = path + QStringLiteral(": Cheater!");
         return std::nullopt;
     }
@@ -104,48 +104,33 @@ void Sparring::dataArrival() {
     // unread last message with it.
     if (over)
         return;
-    const std::string_view bytes(arrival.constData(), static_cast<size_t>(arrival.size()));
-    for (const wire::Message& message : wire::readArrival(bytes)) {
-        if (over || !apply(message))
-            return;
+    receive(std::string_view(arrival.constData(), static_cast<size_t>(arrival.size())));
+}
+
+void Sparring::onRecord(const wire::Message& record) {
+    wire::applyRecord(record, opponentChicken);
+    // The host's last record message ends the exchange on the joiner's side.
+    if (record.tag == 'I' && role == Role::Join) {
+        emit status(QStringLiteral("Transfer complete: the fight starts in a second . . ."));
+        waitTimer->start();
     }
 }
 
-bool Sparring::apply(const wire::Message& message) {
-    using Kind = wire::Message::Kind;
-    switch (message.kind) {
-    case Kind::Ignored:
-        return true;
-    case Kind::Failed:
-        return false;
-    case Kind::Control:
-        controlWord(message.control);
-        return true;
-    case Kind::Record:
-        wire::applyRecord(message, opponentChicken);
-        // The host's last record message ends the exchange on the joiner's side.
-        if (message.tag == 'I' && role == Role::Join) {
-            emit status(QStringLiteral("Transfer complete: the fight starts in a second . . ."));
-            waitTimer->start();
-        }
-        return true;
-    case Kind::Charge:
-        // The peer's charge needs no answer; it only shows that the fight is on.
-        startFight();
-        return true;
-    case Kind::Damage:
-        startFight();
-        lastDamage = message.value;
-        if (rules::isHit(lastDamage))
-            damagePath();
-        else
-            noDamagePath();
-        return true;
-    }
-    return false;
+void Sparring::onCharge(float) {
+    // The peer's charge needs no answer; it only shows that the fight is on.
+    startFight();
 }
 
-void Sparring::controlWord(std::string_view word) {
+void Sparring::onDamage(int16_t damage) {
+    startFight();
+    lastDamage = damage;
+    if (rules::isHit(lastDamage))
+        damagePath();
+    else
+        noDamagePath();
+}
+
+void Sparring::onControl(std::string_view word) {
     if (word == wire::Ready) {
         emit status(QStringLiteral("Sending our chicken . . ."));
         transferTimer->start();

@@ -8,6 +8,7 @@
 // class only keeps the order of events and the timers.
 
 #include "chicken/ChickenRecord.h"
+#include "link/Wire.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -18,19 +19,11 @@
 
 class QTimer;
 class Winsock;
-namespace wire {
-struct Message;
-}
 
-class Sparring : public QObject {
+class Sparring : public QObject, private wire::Receiver {
     Q_OBJECT
 public:
-    // The match's TCP port: the host listens on it, the joiner connects to it.
-    static constexpr quint16 MatchPort = 1425;
-    // Pacing of the record exchange: one record message per tick, then a wait
-    // before the fight.
-    static constexpr int TransferTickMs = 200;
-    static constexpr int WaitBeforeFightMs = 1000;
+    static constexpr quint16 MatchPort = wire::MatchPort;
 
     explicit Sparring(const ChickenRecord& chicken, QObject* parent = nullptr);
 
@@ -68,8 +61,12 @@ private:
 
     void connectionRequest(qintptr requestID);
     void dataArrival();
-    bool apply(const wire::Message& message);
-    void controlWord(std::string_view word);
+    // The peer's messages, one by one.
+    bool ended() const override { return over; }
+    void onControl(std::string_view word) override;
+    void onRecord(const wire::Message& record) override;
+    void onCharge(float charge) override;
+    void onDamage(int16_t damage) override;
     void transferTick();
     void waitTick();
     // What loading the fight screen does, once: the start line and the charge.
