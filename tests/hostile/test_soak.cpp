@@ -156,6 +156,7 @@ struct Figures {
     qint64 peerSent = 0;
     qint64 lost = 0;
     qint64 worstStallMs = 0;
+    int worstStallMatch = 0;
     qint64 longestMatchMs = 0;
 };
 
@@ -239,7 +240,10 @@ class TestSoak : public QObject {
         figures.peerSent +=
             exchanged + opponent.chargesSent + opponent.hitsSent + opponent.probesSent;
         figures.lost += lost;
-        figures.worstStallMs = std::max(figures.worstStallMs, ticker.worstGapMs());
+        if (ticker.worstGapMs() > figures.worstStallMs) {
+            figures.worstStallMs = ticker.worstGapMs();
+            figures.worstStallMatch = number + 1;
+        }
         figures.longestMatchMs = std::max(figures.longestMatchMs, clock.elapsed());
 
         QCOMPARE(recorded().boxes, QStringList{won ? "You Win!" : "You Lose!"});
@@ -261,11 +265,11 @@ private slots:
         resetAll();
         qInfo("soak: %d matches (%d hosted, %d joined; %d won, %d lost) in %.1f s, longest "
               "%lld ms; messages: program sent %lld, peer sent %lld, lost %lld; longest stall "
-              "of the event loop %lld ms",
+              "of the event loop %lld ms (match %d)",
               figures.matches, figures.hosted, figures.matches - figures.hosted, figures.won,
               figures.matches - figures.won, double(soakClock.elapsed()) / 1000.0,
               figures.longestMatchMs, figures.programSent, figures.peerSent, figures.lost,
-              figures.worstStallMs);
+              figures.worstStallMs, figures.worstStallMatch);
     }
 
     // One row per match, so that a long soak stays within each test function's
