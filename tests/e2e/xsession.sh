@@ -2,20 +2,26 @@
 # does: keys through the X test extension, windows found by their titles.
 # Sourced, not run. Needs Xvfb, xdotool.
 
-# start_x: starts a private X server and exports DISPLAY.
+# start_x: starts a private X server and exports DISPLAY. The server picks a
+# free display itself (two starting at once cannot take the same one) and does
+# not reset when its last client leaves, which would refuse a program starting
+# at that moment.
 start_x() {
-    local d
-    for d in $(seq 70 99); do
-        [ -e "/tmp/.X11-unix/X$d" ] || [ -e "/tmp/.X$d-lock" ] || break
-    done
-    Xvfb ":$d" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    local fifo
+    fifo=$(mktemp -u)
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -noreset -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
     XVFB_PID=$!
+    local d
+    read -r -t 10 d <"$fifo"
+    rm -f "$fifo"
+    [ -n "$d" ] || { echo "Xvfb did not start" >&2; return 1; }
     export DISPLAY=":$d"
     for _ in $(seq 100); do
         xdotool getmouselocation >/dev/null 2>&1 && return 0
         sleep 0.1
     done
-    echo "Xvfb did not start" >&2
+    echo "Xvfb did not answer" >&2
     return 1
 }
 
