@@ -56,18 +56,7 @@ for _ in $(seq 100); do
 done
 [ -n "$game_pid" ] || fail "the game did not start"
 
-title=$(wait_window "$game_pid" Quorvel 20) || fail "title screen"
-press "$title" alt+c || fail "Alt+C"
-prompt=""
-for _ in $(seq 100); do
-    prompt=$(windows_of "$game_pid" Quorvel | grep -vx "$title" | head -n 1)
-    [ -n "$prompt" ] && break
-    sleep 0.1
-done
-[ -n "$prompt" ] || fail "address prompt"
-press "$prompt" ctrl+a BackSpace
-type_into "$prompt" 127.0.0.1
-press "$prompt" Return
+join_by_keys "$game_pid" 127.0.0.1 || fail "joining by keys"
 
 # Fight until the game has ended, pressing whatever is on offer and closing the
 # final box.

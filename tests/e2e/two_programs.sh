@@ -46,19 +46,7 @@ host_title=$(wait_window "$host_pid" Quorvel 20) || fail "host title screen"
 press "$host_title" alt+s || fail "Alt+S"
 wait_window "$host_pid" "Multiplayer - Server" 10 >/dev/null || fail "host screen"
 
-join_title=$(wait_window "$join_pid" Quorvel 20) || fail "join title screen"
-press "$join_title" alt+c || fail "Alt+C"
-# The address prompt carries the program's title too: the newest such window.
-prompt=""
-for _ in $(seq 100); do
-    prompt=$(windows_of "$join_pid" Quorvel | grep -vx "$join_title" | head -n 1)
-    [ -n "$prompt" ] && break
-    sleep 0.1
-done
-[ -n "$prompt" ] || fail "address prompt"
-press "$prompt" ctrl+a BackSpace
-type_into "$prompt" 127.0.0.1
-press "$prompt" Return
+join_by_keys "$join_pid" 127.0.0.1 || fail "joining by keys"
 
 # Fight until both programs have ended, pressing whatever is on offer and
 # closing the final boxes.

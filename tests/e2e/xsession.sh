@@ -67,3 +67,21 @@ type_into() {
     xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1" 2>/dev/null || return 1
     xdotool type --delay 20 "$2"
 }
+
+# join_by_keys PID ADDRESS: on PID's title screen, Alt+C, then the address typed
+# into the prompt (which carries the program's title too: the other such window)
+# and Return.
+join_by_keys() {
+    local title prompt=""
+    title=$(wait_window "$1" Quorvel 20) || return 1
+    press "$title" alt+c || return 1
+    for _ in $(seq 100); do
+        prompt=$(windows_of "$1" Quorvel | grep -vx "$title" | head -n 1)
+        [ -n "$prompt" ] && break
+        sleep 0.1
+    done
+    [ -n "$prompt" ] || { echo "no address prompt" >&2; return 1; }
+    press "$prompt" ctrl+a BackSpace
+    type_into "$prompt" "$2"
+    press "$prompt" Return
+}
