@@ -112,14 +112,7 @@ Exchange::Exchange(Peer& scriptedPeer, int gameMode, const ChickenRecord& peerCh
         // The program's record, then the one-second wait before its fight.
         actions << [this] { return receiveRecord(peer, false) && waitActive(1); };
     } else {
-        actions << [this] {
-            Vars::GameMode = 2;
-            Vars::HostAddress = "127.0.0.1";
-            if (!peer.listen())
-                return false;
-            Forms::show<frmWinSock2>();
-            return peer.waitForProgram();
-        };
+        actions << [this] { return screens::joinMatch(peer); };
         actions << [this] {
             peer.send("0");
             return true;
