@@ -42,6 +42,8 @@ frmtamberlo::frmtamberlo() {
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setSingleShot(true);
+    // A coarse timer may fire up to 5% early; the splash stays its full time.
+    Timer1->setTimerType(Qt::PreciseTimer);
     Timer1->setInterval(SplashMilliseconds);
     connect(Timer1, &QTimer::timeout, this, &frmtamberlo::Timer1_Timer);
 

@@ -26,6 +26,9 @@ QTimer* timer(QObject* parent, const char* name, int interval) {
     auto* t = new QTimer(parent);
     t->setObjectName(QString::fromLatin1(name));
     t->setInterval(interval);
+    // Coarse timers may fire 5% early; the one-second wait before the fight
+    // and the blink keep the times they were given.
+    t->setTimerType(Qt::PreciseTimer);
     return t;
 }
 
