@@ -1,17 +1,14 @@
 #include "app/Platform.h"
 
 #include "app/Forms.h"
+#include "app/GameModule.h"
 
 #include <QApplication>
 #include <QInputDialog>
 #include <QLoggingCategory>
 #include <QMessageBox>
-#include <QSoundEffect>
-#include <QUrl>
 
 #include <cstdio>
-#include <map>
-#include <memory>
 #include <unistd.h>
 
 namespace platform {
@@ -48,22 +45,11 @@ QString realInputBox(const QString& prompt, const QString& defaultAnswer) {
     ::_exit(exitStatus);
 }
 
-// One effect per file, loaded on first use and kept, so a cue starts at once.
-// Only one plays at a time: a new cue stops the one playing.
+// The player is part of the game's module, loaded with it; until the module is
+// there (or when it cannot be loaded) there is no sound.
 void realPlaySound(const QString& path) {
-    // Kept for the whole run and never destroyed: they must not outlive the
-    // audio back end during static destruction.
-    static auto& effects = *new std::map<QString, std::unique_ptr<QSoundEffect>>;
-    static QSoundEffect* playing = nullptr;
-    if (playing)
-        playing->stop();
-    auto& effect = effects[path];
-    if (!effect) {
-        effect = std::make_unique<QSoundEffect>();
-        effect->setSource(QUrl::fromLocalFile(path));
-    }
-    playing = effect.get();
-    effect->play();
+    if (const gamemodule::Entry* game = gamemodule::load())
+        game->playSound(path);
 }
 
 Seams realSeams() {

@@ -2,9 +2,10 @@
 
 #include "app/Controls.h"
 #include "app/Forms.h"
+#include "app/GameModule.h"
 #include "app/Helpers.h"
+#include "app/Platform.h"
 #include "app/Twips.h"
-#include "app/frmTitle.h"
 
 #include <QIcon>
 #include <QLabel>
@@ -55,9 +56,9 @@ void frmtamberlo::Form_Load() {
     Vars::MakeTopmost(this);
     Timer1->start();
     // Decoding the pictures, laying out the texts (which loads the fonts) and the
-    // first sound (which starts the audio back end) take longer together than
-    // putting the window up, so they run on the event loop's first turn, after
-    // the window has been asked for and before it is first painted.
+    // first sound (which loads the rest of the game with the audio back end) take
+    // longer together than putting the window up, so they run on the event loop's
+    // first turn, after the window has been asked for.
     for (QLabel* text : {Label3, Label2, Label1})
         text->hide();
     QTimer::singleShot(0, this, &frmtamberlo::dress);
@@ -79,5 +80,11 @@ void frmtamberlo::Timer1_Timer() {
     // The splash is only hidden and deleted later, never closed, so the program
     // does not count it as its last window closing before the title appears.
     Forms::unload<frmtamberlo>();
-    Forms::show<frmTitle>();
+    if (const gamemodule::Entry* game = gamemodule::load()) {
+        game->showTitle();
+        return;
+    }
+    // An incomplete installation: the program cannot go on without the rest of it.
+    platform::MsgBox(QStringLiteral("The game could not be loaded: ") + gamemodule::error());
+    platform::EndProgram(1);
 }

@@ -23,9 +23,7 @@ trap cleanup EXIT
 
 # The game in a folder of its own with a fast chicken (StatDivisor 1, StatOffset
 # 0), and a fast chicken for the opponent: the match takes seconds.
-mkdir -p "$work/game"
-cp "$program" "$work/game/"
-cp "$(dirname "$program")"/*.wav "$work/game/" 2>/dev/null
+copy_program "$program" "$work/game" || exit 1
 printf '%s\r\n' '1,0,"Henrietta",14,12,100,100,30,0,0,3,0,0,0,0,0,6,6,#TRUE#,#TRUE#' \
     >"$work/game/chicken.dat"
 printf '%s\r\n' '1,0,"Sparky",16,10,100,80,30,0,0,9,0,0,0,0,0,4,7,#TRUE#,#FALSE#' \

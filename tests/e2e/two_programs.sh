@@ -18,9 +18,7 @@ trap cleanup EXIT
 
 # Fast chickens (StatDivisor 1, StatOffset 0): the match takes seconds.
 make_player() { # folder name line
-    mkdir -p "$work/$1"
-    cp "$program" "$work/$1/"
-    cp "$(dirname "$program")"/*.wav "$work/$1/" 2>/dev/null
+    copy_program "$program" "$work/$1" || exit 1
     printf '%s\r\n' "$2" >"$work/$1/chicken.dat"
 }
 make_player host '1,0,"Henrietta",14,12,100,100,30,0,0,3,0,0,0,0,0,6,6,#TRUE#,#TRUE#'

@@ -2,6 +2,15 @@
 # does: keys through the X test extension, windows found by their titles.
 # Sourced, not run. Needs Xvfb, xdotool.
 
+# copy_program PROGRAM FOLDER: puts the program in a folder of its own with what
+# it loads from beside itself: the game's module and the sounds.
+copy_program() {
+    mkdir -p "$2"
+    cp "$1" "$(dirname "$1")/quorvel-game.so" "$2/" || return 1
+    cp "$(dirname "$1")"/*.wav "$2/" 2>/dev/null
+    return 0
+}
+
 # start_x: starts a private X server and exports DISPLAY. The server picks a
 # free display itself (two starting at once cannot take the same one) and does
 # not reset when its last client leaves, which would refuse a program starting
