@@ -248,8 +248,7 @@ bool frmFight::send(const std::string& message) {
     // whole match; without it, or when the send fails, the peer is gone.
     Winsock* socket =
         Vars::GameMode == 1 ? frmWinsock1::loadedSocket() : frmWinSock2::loadedSocket();
-    if (socket != nullptr &&
-        socket->SendData(QByteArray(message.data(), static_cast<qsizetype>(message.size()))))
+    if (socket != nullptr && socket->SendData(message))
         return true;
     opponentLeft();
     return false;

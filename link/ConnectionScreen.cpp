@@ -117,7 +117,7 @@ void ConnectionScreen::closeEvent(QCloseEvent* event) {
 }
 
 bool ConnectionScreen::send(std::string_view message) {
-    if (link->SendData(QByteArray(message.data(), static_cast<qsizetype>(message.size()))))
+    if (link->SendData(message))
         return true;
     connectionLost();
     return false;
@@ -141,8 +141,7 @@ bool ConnectionScreen::ended() const {
 }
 
 void ConnectionScreen::DataArrival() {
-    const QByteArray arrival = link->GetData();
-    Vars::ReceiveBuffer.assign(arrival.constData(), static_cast<size_t>(arrival.size()));
+    link->GetData(Vars::ReceiveBuffer);
     receive(Vars::ReceiveBuffer);
 }
 

@@ -7,8 +7,11 @@
 #include <QTcpSocket>
 #include <QTimer>
 
-#include <functional>
+#include <sys/socket.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -258,12 +261,28 @@ void Winsock::connectionGone() {
     emit ConnectionLost();
 }
 
-bool Winsock::SendData(const QByteArray& data) {
+bool Winsock::SendData(std::string_view data) {
     if (socket == nullptr || socket->state() != QAbstractSocket::ConnectedState) {
         errorText = QStringLiteral("Not connected");
         return false;
     }
-    if (socket->write(data) != data.size()) {
+    const char* bytes = data.data();
+    auto left = static_cast<qint64>(data.size());
+    // With nothing waiting in the socket's own buffer, the bytes go straight to the
+    // system: one call, no copy into the buffer and no flush of it. Whatever the
+    // system does not take at once (its buffer is full, or the connection has
+    // failed, which the socket then finds and reports) goes the socket's way.
+    if (socket->bytesToWrite() == 0) {
+        const ssize_t sent = ::send(static_cast<int>(socket->socketDescriptor()), bytes,
+                                    static_cast<size_t>(left), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent == left)
+            return true;
+        if (sent > 0) {
+            bytes += sent;
+            left -= sent;
+        }
+    }
+    if (socket->write(bytes, left) != left) {
         errorText = socket->errorString();
         return false;
     }
@@ -272,10 +291,21 @@ bool Winsock::SendData(const QByteArray& data) {
     return true;
 }
 
+bool Winsock::SendData(const QByteArray& data) {
+    return SendData(std::string_view(data.constData(), static_cast<size_t>(data.size())));
+}
+
 QByteArray Winsock::GetData() {
     if (socket == nullptr)
         return {};
     return socket->readAll();
+}
+
+void Winsock::GetData(std::string& into) {
+    const qint64 available = socket != nullptr ? socket->bytesAvailable() : 0;
+    into.resize(static_cast<size_t>(available));
+    if (available > 0)
+        into.resize(static_cast<size_t>(std::max<qint64>(socket->read(into.data(), available), 0)));
 }
 
 QString Winsock::LocalIP() {

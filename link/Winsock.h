@@ -9,6 +9,9 @@
 #include <QObject>
 #include <QString>
 
+#include <string>
+#include <string_view>
+
 class QTcpServer;
 class QTcpSocket;
 class QTimer;
@@ -50,9 +53,13 @@ public:
     void Connect(const QString& host);
     // Sends the bytes at once, as one write. False when there is no connection
     // or the write fails.
+    bool SendData(std::string_view data);
     bool SendData(const QByteArray& data);
+    bool SendData(const char* text) { return SendData(std::string_view(text)); }
     // Everything that has arrived, removed from the socket.
     QByteArray GetData();
+    // The same into a buffer the caller keeps, which it replaces.
+    void GetData(std::string& into);
     // This machine's first non-loopback IPv4 address on an interface that is up,
     // else "127.0.0.1".
     static QString LocalIP();

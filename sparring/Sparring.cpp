@@ -237,7 +237,7 @@ void Sparring::comment(const std::string& line) {
 }
 
 bool Sparring::send(std::string_view message) {
-    if (link->SendData(QByteArray(message.data(), static_cast<qsizetype>(message.size()))))
+    if (link->SendData(message))
         return true;
     connectionLost(QStringLiteral("Connection lost: ") + link->ErrorText());
     return false;
