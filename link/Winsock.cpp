@@ -291,10 +291,6 @@ bool Winsock::SendData(std::string_view data) {
     return true;
 }
 
-bool Winsock::SendData(const QByteArray& data) {
-    return SendData(std::string_view(data.constData(), static_cast<size_t>(data.size())));
-}
-
 QByteArray Winsock::GetData() {
     if (socket == nullptr)
         return {};

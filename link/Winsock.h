@@ -54,8 +54,6 @@ public:
     // Sends the bytes at once, as one write. False when there is no connection
     // or the write fails.
     bool SendData(std::string_view data);
-    bool SendData(const QByteArray& data);
-    bool SendData(const char* text) { return SendData(std::string_view(text)); }
     // Everything that has arrived, removed from the socket.
     QByteArray GetData();
     // The same into a buffer the caller keeps, which it replaces.

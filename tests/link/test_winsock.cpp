@@ -108,10 +108,10 @@ void TestWinsock::exchangeBothWays() {
     QByteArray allBytes;
     for (int value = 0; value < 256; ++value)
         allBytes.append(static_cast<char>(value));
-    QVERIFY(joiner.SendData(allBytes));
+    QVERIFY(joiner.SendData(allBytes.toStdString()));
     QByteArray atHost;
     QTRY_COMPARE_WITH_TIMEOUT((atHost += host.GetData()), allBytes, 5000);
-    QVERIFY(host.SendData(allBytes));
+    QVERIFY(host.SendData(allBytes.toStdString()));
     atJoiner.clear();
     QTRY_COMPARE_WITH_TIMEOUT((atJoiner += joiner.GetData()), allBytes, 5000);
 
