@@ -68,7 +68,7 @@ void DrawGradient(QWidget* window) {
 }
 
 bool LoadChickenData() {
-    if (auto chicken = chickenfile::load(AppPath)) {
+    if (auto chicken = chickenfile::load(ChickenPath)) {
         OwnChicken = *chicken;
         return true;
     }

@@ -25,7 +25,7 @@ void MakeTopmost(QWidget* window);
 // as the window's background; it stays the background across repaints.
 void DrawGradient(QWidget* window);
 
-// Reads AppPath's file into OwnChicken. On any failure shows the data-file error
+// Reads the file at ChickenPath into OwnChicken. On any failure shows the data-file error
 // and ends the program; returns false then (only ever seen under test).
 bool LoadChickenData();
 

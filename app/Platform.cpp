@@ -1,7 +1,7 @@
 #include "app/Platform.h"
 
 #include "app/Forms.h"
-#include "app/GameModule.h"
+#include "app/Sound.h"
 
 #include <QApplication>
 #include <QInputDialog>
@@ -45,15 +45,8 @@ QString realInputBox(const QString& prompt, const QString& defaultAnswer) {
     ::_exit(exitStatus);
 }
 
-// The player is part of the game's module, loaded with it; until the module is
-// there (or when it cannot be loaded) there is no sound.
-void realPlaySound(const QString& path) {
-    if (const gamemodule::Entry* game = gamemodule::load())
-        game->playSound(path);
-}
-
 Seams realSeams() {
-    return Seams{realMessageBox, realInputBox, realEndProgram, realPlaySound};
+    return Seams{realMessageBox, realInputBox, realEndProgram, sound::play};
 }
 
 } // namespace

@@ -50,9 +50,7 @@ void reset() {
     GameMode = 0;
     HostAddress.clear();
     AppPath.clear();
-    LastDamage = 0;
-    ReceiveBuffer.clear();
-    TransferStep = 0;
+    ChickenPath.clear();
 }
 
 } // namespace Vars

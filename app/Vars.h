@@ -15,10 +15,8 @@ inline ChickenRecord OwnChicken;      // the local player's chicken, from the da
 inline ChickenRecord OpponentChicken; // the peer's chicken, from its record messages
 inline uint8_t GameMode = 0;          // 1 hosting, 2 joining
 inline std::string HostAddress;       // as typed at the address prompt
-inline std::string AppPath;           // program folder + "/", or the data file's path
-inline int16_t LastDamage = 0;        // last attack roll, or last damage received
-inline std::string ReceiveBuffer;     // the most recent arrival, one byte per character
-inline int16_t TransferStep = 0;      // drives the record transfer
+inline std::string AppPath;           // the program's folder, ending in "/"
+inline std::string ChickenPath;       // the chicken data file the title screen reads
 
 // Puts every global back to its start-of-program value (tests).
 void reset();

@@ -57,7 +57,7 @@ frmTitle::frmTitle() {
 
 void frmTitle::Form_Load() {
     Vars::GetAppPath();
-    Vars::AppPath += "chicken.dat";
+    Vars::ChickenPath = Vars::AppPath + "chicken.dat";
     if (!Vars::LoadChickenData())
         return;
     Text1->setText(Winsock3->LocalIP());

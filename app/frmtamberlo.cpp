@@ -2,10 +2,10 @@
 
 #include "app/Controls.h"
 #include "app/Forms.h"
-#include "app/GameModule.h"
 #include "app/Helpers.h"
 #include "app/Platform.h"
 #include "app/Twips.h"
+#include "app/frmTitle.h"
 
 #include <QIcon>
 #include <QLabel>
@@ -80,11 +80,5 @@ void frmtamberlo::Timer1_Timer() {
     // The splash is only hidden and deleted later, never closed, so the program
     // does not count it as its last window closing before the title appears.
     Forms::unload<frmtamberlo>();
-    if (const gamemodule::Entry* game = gamemodule::load()) {
-        game->showTitle();
-        return;
-    }
-    // An incomplete installation: the program cannot go on without the rest of it.
-    platform::MsgBox(QStringLiteral("The game could not be loaded: ") + gamemodule::error());
-    platform::EndProgram(1);
+    Forms::show<frmTitle>();
 }

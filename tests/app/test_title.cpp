@@ -92,7 +92,7 @@ private slots:
         QVERIFY(Forms::get<frmTitle>().isVisible());
         QVERIFY(!Vars::OwnChicken.Name.empty());
         QVERIFY(Vars::OwnChicken.HitPoints > 0);
-        QCOMPARE(Vars::AppPath,
+        QCOMPARE(Vars::ChickenPath,
                  (QCoreApplication::applicationDirPath() + "/chicken.dat").toStdString());
         QVERIFY(!platform::programEnded());
     }

@@ -3,10 +3,10 @@
 # Sourced, not run. Needs Xvfb, xdotool.
 
 # copy_program PROGRAM FOLDER: puts the program in a folder of its own with what
-# it loads from beside itself: the game's module and the sounds.
+# it reads from beside itself: the sounds.
 copy_program() {
     mkdir -p "$2"
-    cp "$1" "$(dirname "$1")/quorvel-game.so" "$2/" || return 1
+    cp "$1" "$2/" || return 1
     cp "$(dirname "$1")"/*.wav "$2/" 2>/dev/null
     return 0
 }
