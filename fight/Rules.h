@@ -33,10 +33,10 @@ bool actionAvailable(const ChickenRecord& own, int action);
 int16_t attackStrength(const ChickenRecord& attacker, int action);
 int16_t defenceStrength(const ChickenRecord& defender, int action);
 
-// Rolls the attack, then the defence; returns attack - defence (the LastDamage).
+// Rolls the attack, then the defence; returns attack - defence (the last damage).
 int16_t rollAttack(const ChickenRecord& attacker, const ChickenRecord& defender, int action);
 
-// The LastDamage that `action` does on average against `defender`, a miss
+// The damage that `action` does on average against `defender`, a miss
 // counting 0: the mean over every pair of attack and defence rolls, each pair as
 // likely as Random makes it, with the 16-bit wrap of rollAttack.
 double expectedDamage(const ChickenRecord& attacker, const ChickenRecord& defender, int action);
@@ -48,7 +48,7 @@ int bestAction(const ChickenRecord& attacker, const ChickenRecord& defender);
 // hitPoints - damage in 16-bit wrapping arithmetic.
 int16_t lowerHitPoints(int16_t hitPoints, int16_t damage);
 
-// True when an attack's result (LastDamage, sent or received) does damage: 1 or
+// True when an attack's result (the last damage, sent or received) does damage: 1 or
 // more is a hit, 0 or less a miss.
 inline bool isHit(int16_t damage) {
     return damage >= 1;

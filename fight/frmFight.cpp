@@ -8,10 +8,8 @@
 #include "app/Vars.h"
 #include "assets/frmpics.h"
 #include "fight/Rules.h"
-#include "link/Winsock.h"
-#include "link/Wire.h"
-#include "link/frmWinSock2.h"
-#include "link/frmWinsock1.h"
+#include "link/ConnectionScreen.h"
+#include "link/ScreenView.h"
 
 #include <QCloseEvent>
 #include <QIcon>
@@ -117,9 +115,19 @@ void frmFight::Form_Load() {
     showHitPoints();
     setCaption(Label1[4], QStringLiteral("Name: ") + Vars::displayText(own.Name));
     setCaption(Label1[5], QStringLiteral("Name: ") + Vars::displayText(opponent.Name));
-    tmr1->setInterval(rules::chargeInterval(own.Speed));
-    tmr1->start();
-    comment(rules::startLine(own.Name, opponent.Name));
+    // The charge and the start line; nothing more when the match loaded this screen.
+    game().openFight();
+}
+
+match::Match& frmFight::game() {
+    if (match::Match* connected = ConnectionScreen::loadedMatch())
+        return *connected;
+    if (!alone) {
+        aloneView = std::make_unique<ScreenView>(nullptr);
+        alone = std::make_unique<match::Match>(Vars::OwnChicken, Vars::OpponentChicken,
+                                               match::Match::Role{}, nullptr, *aloneView);
+    }
+    return *alone;
 }
 
 void frmFight::setCaption(QLabel* label, const QString& text) {
@@ -137,37 +145,11 @@ void frmFight::comment(const std::string& line) {
 }
 
 void frmFight::tmr1_Timer() {
-    bar1->setValue(bar1->value() + 1);
-    if (!sendCharge())
-        return;
-    if (bar1->value() != rules::FullCharge)
-        return;
-    const auto& own = Vars::OwnChicken;
-    if (rules::rollRefusal(own)) {
-        // The timer runs on through a refusal, so the next charge keeps the beat
-        // instead of starting one interval after this handler has finished.
-        comment(rules::refusalLine(own.Name));
-        if (!sendRefusal())
-            return;
-        DOREFRESH();
-    } else {
-        tmr1->stop();
-        for (int action : {rules::Kick, rules::Peck, rules::Combo}) {
-            if (rules::actionAvailable(own, action))
-                cmd[static_cast<size_t>(action)]->setEnabled(true);
-        }
-    }
+    game().chargeTick();
 }
 
 void frmFight::cmd_Click(int Index) {
-    DOREFRESH();
-    if (Index < rules::Kick || Index > rules::Combo)
-        return;
-    Vars::LastDamage = rules::rollAttack(Vars::OwnChicken, Vars::OpponentChicken, Index);
-    if (rules::isHit(Vars::LastDamage))
-        doHit();
-    else
-        doMiss();
+    game().action(Index);
 }
 
 void frmFight::DOREFRESH() {
@@ -180,76 +162,12 @@ void frmFight::DOREFRESH() {
     showHitPoints();
 }
 
-void frmFight::doHit() {
-    sendDMG();
-    if (over)
-        return;
-    auto& opponent = Vars::OpponentChicken;
-    opponent.HitPoints = rules::lowerHitPoints(opponent.HitPoints, Vars::LastDamage);
-    comment(rules::rollHitLine(Vars::OwnChicken.Name, opponent.Name, Vars::LastDamage));
-    DOREFRESH();
-    Vars::PlayHitSound();
-    if (rules::isDefeated(opponent.HitPoints))
-        endMatch(Vars::OwnChicken.Name, QStringLiteral("You Win!"));
-}
-
-void frmFight::doMiss() {
-    Vars::PlayDeflectSound();
-    comment(rules::rollMissLine(Vars::OwnChicken.Name));
-    DOREFRESH();
-}
-
-void frmFight::endMatch(const std::string& winner, const QString& verdict) {
-    // From here on the peer's going away is the normal end of the match.
-    over = true;
-    tmr1->stop();
-    comment(rules::winLine(winner));
-    hide();
-    platform::MsgBox(verdict);
-    platform::EndProgram(0);
-}
-
-void frmFight::opponentLeft() {
-    if (over)
-        return;
-    over = true;
-    tmr1->stop();
-    for (QPushButton* b : cmd)
-        b->setEnabled(false);
-    platform::MsgBox(QStringLiteral("The other player has left the match."));
-    platform::EndProgram(1);
-}
-
 void frmFight::closeEvent(QCloseEvent* event) {
     event->accept();
-    if (over)
+    if (matchOver())
         return;
     // Leaving in the middle of a match ends the program; the peer sees the
     // connection go.
-    over = true;
-    tmr1->stop();
+    game().quit();
     platform::EndProgram(1);
-}
-
-void frmFight::sendDMG() {
-    send(wire::damageMessage(Vars::LastDamage));
-}
-
-bool frmFight::sendCharge() {
-    return send(wire::chargeMessage(static_cast<float>(bar1->value())));
-}
-
-bool frmFight::sendRefusal() {
-    return send(std::string(wire::Refusal));
-}
-
-bool frmFight::send(const std::string& message) {
-    // The connection screen that made the connection stays loaded, hidden, for the
-    // whole match; without it, or when the send fails, the peer is gone.
-    Winsock* socket =
-        Vars::GameMode == 1 ? frmWinsock1::loadedSocket() : frmWinSock2::loadedSocket();
-    if (socket != nullptr && socket->SendData(message))
-        return true;
-    opponentLeft();
-    return false;
 }

@@ -1,15 +1,17 @@
 #pragma once
 
 // The fight: both chickens with portraits, names, hit points and charge bars, the
-// three action buttons and the commentary line. It charges the local chicken,
-// rolls the local player's attacks and sends charge, damage and refusal messages
-// through the socket of the connection screen; the peer's messages reach it
-// through that screen's receive handler.
+// three action buttons and the commentary line. Its timer and buttons drive the
+// match of the connection screen that made the connection, whose receive
+// handler brings the peer's messages; what the match shows lands here.
+
+#include "fight/Match.h"
 
 #include <QString>
 #include <QWidget>
 
 #include <array>
+#include <memory>
 #include <string>
 
 class QCloseEvent;
@@ -35,34 +37,26 @@ public:
     void tmr1_Timer();
     void cmd_Click(int Index);
 
-    // Restarts the local charge at 1, withdraws the actions and refreshes the
-    // hit points.
+    // Shows the local charge back at 1 and restarts its timer (a running one
+    // keeps its beat), withdraws the actions and refreshes the hit points.
     void DOREFRESH();
-    // Sends the damage message for LastDamage.
-    void sendDMG();
 
     // Both hit-point labels from the two records.
     void showHitPoints();
     // Shows `line` (bytes, one character each) as the commentary.
     void comment(const std::string& line);
-    // The match is over: `winner` wins, the box says `verdict`, the program ends.
-    void endMatch(const std::string& winner, const QString& verdict);
-    // The peer has gone during the match: tells the player and ends the program.
-    // Does nothing once the match is over.
-    void opponentLeft();
+    // The match this screen shows: the connection screen's, or, for a fight
+    // screen loaded with no connection screen, one of its own that cannot send.
+    match::Match& game();
     // True once the match has ended, or is ending, on this side.
-    bool matchOver() const { return over; }
+    bool matchOver() { return game().over(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void doHit();
-    void doMiss();
-    bool sendCharge();
-    bool sendRefusal();
-    bool send(const std::string& message);
     void setCaption(QLabel* label, const QString& text);
 
-    bool over = false;
+    std::unique_ptr<match::View> aloneView;
+    std::unique_ptr<match::Match> alone;
 };

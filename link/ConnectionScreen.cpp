@@ -7,18 +7,13 @@
 #include "app/Twips.h"
 #include "app/Vars.h"
 #include "app/frmTitle.h"
-#include "fight/Rules.h"
 #include "fight/frmFight.h"
 #include "link/Winsock.h"
-#include "link/Wire.h"
 
 #include <QCloseEvent>
 #include <QIcon>
 #include <QLabel>
-#include <QProgressBar>
 #include <QTimer>
-
-#include <cmath>
 
 namespace {
 
@@ -32,10 +27,14 @@ QTimer* timer(QObject* parent, const char* name, int interval) {
     return t;
 }
 
+// The connection screen whose match is being played; a screen being unloaded
+// gives up its place.
+ConnectionScreen* active = nullptr;
 } // namespace
 
-ConnectionScreen::ConnectionScreen(const Role& screenRole)
-    : link(new Winsock(this)), role(screenRole) {
+ConnectionScreen::ConnectionScreen(const Role& role)
+    : link(new Winsock(this)), view(this),
+      game(Vars::OwnChicken, Vars::OpponentChicken, role.match, link, view) {
     using namespace controls;
     setupWindow(this, role.screenName, role.caption, Border::FixedTool, 5520, 705, Qt::black);
 
@@ -55,13 +54,23 @@ ConnectionScreen::ConnectionScreen(const Role& screenRole)
     connect(tmrFlash, &QTimer::timeout, this, &ConnectionScreen::tmrFlash_Timer);
     connect(tmrWait, &QTimer::timeout, this, &ConnectionScreen::tmrWait_Timer);
     connect(tmrTransfer, &QTimer::timeout, this, &ConnectionScreen::tmrTransfer_Timer);
-    connect(link, &Winsock::ConnectionLost, this, &ConnectionScreen::connectionLost);
+    connect(link, &Winsock::ConnectionLost, this, [this] { game.connectionLost(); });
 
-    // Each screen runs its own exchange from the first record message, also when
-    // an earlier screen of this run got further.
-    Vars::TransferStep = 0;
+    active = this;
     tmrFlash->start();
     centre(this);
+}
+
+ConnectionScreen::~ConnectionScreen() {
+    // The socket goes with the screen's children, after the match: nothing it
+    // reports may reach the match any more.
+    link->disconnect(this);
+    if (active == this)
+        active = nullptr;
+}
+
+match::Match* ConnectionScreen::loadedMatch() {
+    return active != nullptr ? &active->game : nullptr;
 }
 
 void ConnectionScreen::setStatus(const QString& text) {
@@ -73,31 +82,18 @@ void ConnectionScreen::tmrFlash_Timer() {
 }
 
 void ConnectionScreen::tmrTransfer_Timer() {
-    const int16_t step = Vars::TransferStep;
-    if (const auto message = wire::recordMessage(Vars::OwnChicken, step)) {
-        send(*message);
-    } else if (step == wire::TransferEndStep) {
-        setStatus(role.sentStatus);
-        tmrTransfer->stop();
-        if (role.handsOverTurn)
-            send(wire::Ready);
-        else
-            tmrWait->start();
-    } else {
-        // A ready signal after the exchange has nothing left to send; counting on
-        // would only bring the step round to 0 again hours later.
-        tmrTransfer->stop();
-    }
-    Vars::TransferStep = static_cast<int16_t>(step + 1);
+    game.transferTick();
 }
 
 void ConnectionScreen::tmrWait_Timer() {
+    game.waitEnded();
     Forms::show<frmFight>();
-    tmrWait->stop();
     hide();
 }
 
 void ConnectionScreen::Form_Unload() {
+    if (active == this)
+        active = nullptr;
     tmrFlash->stop();
     tmrTransfer->stop();
     tmrWait->stop();
@@ -116,82 +112,7 @@ void ConnectionScreen::closeEvent(QCloseEvent* event) {
     unloadScreen();
 }
 
-bool ConnectionScreen::send(std::string_view message) {
-    if (link->SendData(message))
-        return true;
-    connectionLost();
-    return false;
-}
-
-void ConnectionScreen::connectionLost() {
-    if (ended())
-        return;
-    if (Forms::loaded<frmFight>()) {
-        Forms::get<frmFight>().opponentLeft();
-        return;
-    }
-    tmrTransfer->stop();
-    tmrWait->stop();
-    setStatus(QStringLiteral("Connection lost: ") + link->ErrorText());
-}
-
-bool ConnectionScreen::ended() const {
-    return platform::programEnded() ||
-           (Forms::loaded<frmFight>() && Forms::get<frmFight>().matchOver());
-}
-
 void ConnectionScreen::DataArrival() {
-    link->GetData(Vars::ReceiveBuffer);
-    receive(Vars::ReceiveBuffer);
-}
-
-void ConnectionScreen::onControl(std::string_view word) {
-    if (word == wire::Ready) {
-        setStatus(role.sendingStatus);
-        tmrTransfer->start();
-    } else if (word == wire::Probe) {
-        send(wire::Answer);
-    } else if (word == wire::Refusal) {
-        Forms::get<frmFight>().comment(rules::refusalLine(Vars::OpponentChicken.Name));
-    }
-}
-
-void ConnectionScreen::onRecord(const wire::Message& record) {
-    wire::applyRecord(record, Vars::OpponentChicken);
-    if (record.tag == 'I' && !role.receivedStatus.isEmpty()) {
-        setStatus(role.receivedStatus);
-        tmrWait->start();
-    }
-}
-
-void ConnectionScreen::onCharge(float charge) {
-    // readArrival gives only values the bar takes (0 to 10).
-    Forms::get<frmFight>().bar2->setValue(static_cast<int>(std::lround(charge)));
-}
-
-void ConnectionScreen::onDamage(int16_t damage) {
-    Vars::LastDamage = damage;
-    if (rules::isHit(Vars::LastDamage))
-        damagePath();
-    else
-        noDamagePath();
-}
-
-void ConnectionScreen::damagePath() {
-    auto& own = Vars::OwnChicken;
-    const auto& opponent = Vars::OpponentChicken;
-    own.HitPoints = rules::lowerHitPoints(own.HitPoints, Vars::LastDamage);
-    frmFight& fight = Forms::get<frmFight>();
-    fight.comment(rules::rollHitLine(opponent.Name, own.Name, Vars::LastDamage));
-    fight.showHitPoints();
-    Vars::PlayHitSound();
-    if (rules::isDefeated(own.HitPoints))
-        fight.endMatch(opponent.Name, QStringLiteral("You Lose!"));
-}
-
-void ConnectionScreen::noDamagePath() {
-    Vars::PlayDeflectSound();
-    frmFight& fight = Forms::get<frmFight>();
-    fight.comment(rules::rollMissLine(Vars::OpponentChicken.Name));
-    fight.DOREFRESH();
+    link->GetData(received);
+    game.arrival(received);
 }

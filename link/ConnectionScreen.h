@@ -6,11 +6,13 @@
 // The two screens differ only in their socket's set-up and in the few steps that
 // Role describes.
 
-#include "link/Wire.h"
+#include "fight/Match.h"
+#include "link/ScreenView.h"
 
 #include <QString>
 #include <QWidget>
 
+#include <string>
 #include <string_view>
 
 class QCloseEvent;
@@ -18,10 +20,11 @@ class QLabel;
 class QTimer;
 class Winsock;
 
-class ConnectionScreen : public QWidget, private wire::Receiver {
+class ConnectionScreen : public QWidget {
     Q_OBJECT
 public:
     static constexpr quint16 MatchPort = wire::MatchPort;
+    ~ConnectionScreen() override;
 
     QLabel* Image1;
     QLabel* txt; // the status line
@@ -35,50 +38,36 @@ public:
     // Closing the screen: the connection goes and the title screen comes back.
     void Form_Unload();
 
+    void setStatus(const QString& text);
+    // The most recent arrival, one character per byte.
+    const std::string& lastArrival() const { return received; }
+
+    // The match of the connection screen that is loaded, else null.
+    static match::Match* loadedMatch();
+
 protected:
-    // Where the two sides of the exchange differ.
+    // Where the two screens differ.
     struct Role {
         QString screenName;
         QString caption;
         QString socketName;
-        // Status once the peer's ready signal hands us the turn of sending.
-        QString sendingStatus;
-        // Status after our own last record message (transfer step 9).
-        QString sentStatus;
-        // True: step 9 hands the turn to the peer with the ready signal (the
-        // joiner sends first). False: step 9 starts the wait before the fight.
-        bool handsOverTurn;
-        // Non-empty: the peer's last record message ("I") ends the exchange on
-        // this side, shows this status and starts the wait (the joiner).
-        QString receivedStatus;
+        match::Match::Role match;
     };
 
     explicit ConnectionScreen(const Role& role);
 
-    // The receive handler: everything waiting on the connection is one arrival.
+    // The receive handler: everything waiting on the connection is one arrival,
+    // and it serves the whole match, the fight included.
     void DataArrival();
-    // Sends one message as one write; a failed send counts as a lost connection.
-    bool send(std::string_view message);
-    // The connection has gone (or a send failed).
-    void connectionLost();
-    void setStatus(const QString& text);
 
     void closeEvent(QCloseEvent* event) override;
     // Unloads the concrete screen through Forms, which runs Form_Unload.
     virtual void unloadScreen() = 0;
 
     Winsock* const link;
+    ScreenView view;
+    match::Match game;
 
 private:
-    // The peer's messages, one by one.
-    void onControl(std::string_view word) override;
-    void onRecord(const wire::Message& record) override;
-    void onCharge(float charge) override;
-    void onDamage(int16_t damage) override;
-    void damagePath();
-    void noDamagePath();
-    // True once nothing more may be handled: the match or the program has ended.
-    bool ended() const override;
-
-    const Role role;
+    std::string received;
 };

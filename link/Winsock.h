@@ -5,6 +5,8 @@
 // connect, send whole texts and read everything that has arrived. Events are
 // signals delivered on the GUI thread.
 
+#include "fight/Match.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -16,7 +18,7 @@ class QTcpServer;
 class QTcpSocket;
 class QTimer;
 
-class Winsock : public QObject {
+class Winsock : public QObject, public match::Link {
     Q_OBJECT
 public:
     enum StateValue {
@@ -63,6 +65,10 @@ public:
     static QString LocalIP();
 
     QString ErrorText() const { return errorText; }
+
+    // What a match sends through.
+    bool send(std::string_view message) override { return SendData(message); }
+    std::string reason() const override { return errorText.toStdString(); }
 
 signals:
     void ConnectionRequest(qintptr requestID);

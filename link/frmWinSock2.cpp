@@ -9,10 +9,14 @@ frmWinSock2::frmWinSock2()
           .screenName = QStringLiteral("frmWinSock2"),
           .caption = QStringLiteral("Multiplayer - Client"),
           .socketName = QStringLiteral("Winsock2"),
-          .sendingStatus = QStringLiteral("Connection Established - Transfering data . . ."),
-          .sentStatus = QStringLiteral("Connection Established - Recieving Data . . ."),
-          .handsOverTurn = true,
-          .receivedStatus = QStringLiteral("Transfer Completed - Starting Game . . ."),
+          .match =
+              {
+                  .acceptedStatus = {},
+                  .sendingStatus = "Connection Established - Transfering data . . .",
+                  .sentStatus = "Connection Established - Recieving Data . . .",
+                  .handsOverTurn = true,
+                  .receivedStatus = "Transfer Completed - Starting Game . . .",
+              },
       }),
       Winsock2(link) {
     Winsock2->RemotePort = MatchPort;

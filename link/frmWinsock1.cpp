@@ -2,17 +2,20 @@
 
 #include "app/Forms.h"
 #include "link/Winsock.h"
-#include "link/Wire.h"
 
 frmWinsock1::frmWinsock1()
     : ConnectionScreen(Role{
           .screenName = QStringLiteral("frmWinsock1"),
           .caption = QStringLiteral("Multiplayer - Server"),
           .socketName = QStringLiteral("Winsock1"),
-          .sendingStatus = QStringLiteral("Connection Established - Transmiting data . . ."),
-          .sentStatus = QStringLiteral("Transfer Complete - Starting Game . . ."),
-          .handsOverTurn = false,
-          .receivedStatus = QString(),
+          .match =
+              {
+                  .acceptedStatus = "Connection Established - Recieving Data . . .",
+                  .sendingStatus = "Connection Established - Transmiting data . . .",
+                  .sentStatus = "Transfer Complete - Starting Game . . .",
+                  .handsOverTurn = false,
+                  .receivedStatus = {},
+              },
       }),
       Winsock1(link) {
     Winsock1->LocalPort = MatchPort;
@@ -37,8 +40,7 @@ void frmWinsock1::Winsock1_ConnectionRequest(qintptr requestID) {
         setStatus(QStringLiteral("Could not accept the connection: ") + Winsock1->ErrorText());
         return;
     }
-    setStatus(QStringLiteral("Connection Established - Recieving Data . . ."));
-    send(wire::Ready);
+    game.connectionTaken();
 }
 
 void frmWinsock1::Winsock1_DataArrival() {

@@ -28,13 +28,12 @@ Sparring::Sparring(const ChickenRecord& chicken, QObject* parent)
     connect(link, &Winsock::Connected, this,
             [this] { emit status(QStringLiteral("Connected: waiting for the host . . .")); });
     connect(link, &Winsock::ConnectFailed, this, [this](const QString& reason) {
-        connectionLost(QStringLiteral("Could not connect: ") + reason);
+        connectionFailed(QStringLiteral("Could not connect: ") + reason);
     });
-    connect(link, &Winsock::ConnectionLost, this,
-            [this] { connectionLost(QStringLiteral("Connection lost: ") + link->ErrorText()); });
-    connect(transferTimer, &QTimer::timeout, this, &Sparring::transferTick);
-    connect(waitTimer, &QTimer::timeout, this, &Sparring::waitTick);
-    connect(chargeTimer, &QTimer::timeout, this, &Sparring::chargeTick);
+    connect(link, &Winsock::ConnectionLost, this, [this] { game->connectionLost(); });
+    connect(transferTimer, &QTimer::timeout, this, [this] { game->transferTick(); });
+    connect(waitTimer, &QTimer::timeout, this, [this] { game->waitEnded(); });
+    connect(chargeTimer, &QTimer::timeout, this, [this] { game->chargeTick(); });
 }
 
 ChickenRecord Sparring::sampleChicken() {
@@ -69,8 +68,21 @@ QString Sparring::errorText() const {
     return link->ErrorText();
 }
 
+namespace {
+const char* const Sending = "Sending our chicken . . .";
+const char* const Receiving = "Receiving the opponent's chicken . . .";
+const char* const Complete = "Transfer complete: the fight starts in a second . . .";
+} // namespace
+
 bool Sparring::host() {
-    role = Role::Host;
+    game = std::make_unique<match::Match>(
+        ownChicken, opponentChicken,
+        match::Match::Role{.acceptedStatus = "Connected: receiving the opponent's chicken . . .",
+                           .sendingStatus = Sending,
+                           .sentStatus = Complete,
+                           .handsOverTurn = false,
+                           .receivedStatus = {}},
+        link, view());
     link->LocalPort = MatchPort;
     if (!link->Listen())
         return false;
@@ -79,7 +91,14 @@ bool Sparring::host() {
 }
 
 void Sparring::join(const QString& address) {
-    role = Role::Join;
+    // The joiner sends first and hands the turn to the host.
+    game = std::make_unique<match::Match>(ownChicken, opponentChicken,
+                                          match::Match::Role{.acceptedStatus = {},
+                                                             .sendingStatus = Sending,
+                                                             .sentStatus = Receiving,
+                                                             .handsOverTurn = true,
+                                                             .receivedStatus = Complete},
+                                          link, view());
     link->RemotePort = MatchPort;
     emit status(QStringLiteral("Connecting to %1 on port %2 . . .").arg(address).arg(MatchPort));
     link->Connect(address);
@@ -90,169 +109,59 @@ void Sparring::connectionRequest(qintptr requestID) {
     if (link->State() != Winsock::sckClosed)
         link->Close();
     if (!link->Accept(requestID)) {
-        connectionLost(QStringLiteral("Could not accept the connection: ") + link->ErrorText());
+        connectionFailed(QStringLiteral("Could not accept the connection: ") + link->ErrorText());
         return;
     }
-    emit status(QStringLiteral("Connected: receiving the opponent's chicken . . ."));
-    send(wire::Ready);
+    game->connectionTaken();
 }
 
 void Sparring::dataArrival() {
-    const QByteArray arrival = link->GetData();
-    // After the match the arrivals are read and dropped, so that the connection
-    // ends with a plain close rather than a reset that could take the peer's
-    // unread last message with it.
-    if (over)
-        return;
-    receive(std::string_view(arrival.constData(), static_cast<size_t>(arrival.size())));
+    // After the match the arrivals are still read, and dropped, so that the
+    // connection ends with a plain close rather than a reset that could take
+    // the peer's unread last message with it.
+    link->GetData(received);
+    game->arrival(received);
 }
 
-void Sparring::onRecord(const wire::Message& record) {
-    wire::applyRecord(record, opponentChicken);
-    // The host's last record message ends the exchange on the joiner's side.
-    if (record.tag == 'I' && role == Role::Join) {
-        emit status(QStringLiteral("Transfer complete: the fight starts in a second . . ."));
-        waitTimer->start();
-    }
+void Sparring::statusChanged(const std::string& text) {
+    emit status(QString::fromStdString(text));
 }
 
-void Sparring::onCharge(float) {
-    // The peer's charge needs no answer; it only shows that the fight is on.
-    startFight();
+void Sparring::transferRunning(bool run) {
+    run ? transferTimer->start() : transferTimer->stop();
 }
 
-void Sparring::onDamage(int16_t damage) {
-    startFight();
-    lastDamage = damage;
-    if (rules::isHit(lastDamage))
-        damagePath();
-    else
-        noDamagePath();
+void Sparring::waitRunning(bool run) {
+    run ? waitTimer->start() : waitTimer->stop();
 }
 
-void Sparring::onControl(std::string_view word) {
-    if (word == wire::Ready) {
-        emit status(QStringLiteral("Sending our chicken . . ."));
-        transferTimer->start();
-    } else if (word == wire::Probe) {
-        send(wire::Answer);
-    } else if (word == wire::Refusal) {
-        startFight();
-        comment(rules::refusalLine(opponentChicken.Name));
-    }
-}
-
-void Sparring::transferTick() {
-    const int16_t step = transferStep;
-    if (const auto message = wire::recordMessage(ownChicken, step)) {
-        send(*message);
-    } else if (step == wire::TransferEndStep) {
-        transferTimer->stop();
-        if (role == Role::Join) {
-            // The joiner sends first and hands the turn to the host.
-            emit status(QStringLiteral("Receiving the opponent's chicken . . ."));
-            send(wire::Ready);
-        } else {
-            emit status(QStringLiteral("Transfer complete: the fight starts in a second . . ."));
-            waitTimer->start();
-        }
-    } else {
-        transferTimer->stop();
-    }
-    transferStep = static_cast<int16_t>(step + 1);
-}
-
-void Sparring::waitTick() {
-    waitTimer->stop();
-    startFight();
-}
-
-void Sparring::startFight() {
-    // The peer's first fight message may come before the wait is over, as it can
-    // load the game's fight screen early.
-    if (fighting || over)
-        return;
-    fighting = true;
-    charge = 0;
-    chargeTimer->setInterval(rules::chargeInterval(ownChicken.Speed));
+void Sparring::chargeBegins(int intervalMs) {
+    chargeTimer->setInterval(intervalMs);
     chargeTimer->start();
-    comment(rules::startLine(ownChicken.Name, opponentChicken.Name));
 }
 
-void Sparring::chargeTick() {
-    ++charge;
-    if (!send(wire::chargeMessage(static_cast<float>(charge))))
-        return;
-    if (charge != rules::FullCharge)
-        return;
-    chargeTimer->stop();
-    if (rules::rollRefusal(ownChicken)) {
-        comment(rules::refusalLine(ownChicken.Name));
-        if (send(wire::Refusal))
-            refresh();
-        return;
-    }
+void Sparring::chargeRunning(bool run) {
+    if (!run)
+        chargeTimer->stop();
+    else if (!chargeTimer->isActive())
+        chargeTimer->start();
+}
+
+void Sparring::refreshed() {
+    chargeRunning(true);
+}
+
+void Sparring::actionsOffered(const std::array<bool, 3>& offered) {
     // Ready: the strongest action on offer, at once.
-    attack(rules::bestAction(ownChicken, opponentChicken));
+    if (offered[rules::Kick])
+        game->action(rules::bestAction(ownChicken, opponentChicken));
 }
 
-void Sparring::refresh() {
-    charge = 1;
-    chargeTimer->start();
-}
-
-void Sparring::attack(int action) {
-    refresh();
-    lastDamage = rules::rollAttack(ownChicken, opponentChicken, action);
-    if (!rules::isHit(lastDamage)) {
-        comment(rules::rollMissLine(ownChicken.Name));
-        return;
-    }
-    if (!send(wire::damageMessage(lastDamage)))
-        return;
-    opponentChicken.HitPoints = rules::lowerHitPoints(opponentChicken.HitPoints, lastDamage);
-    comment(rules::rollHitLine(ownChicken.Name, opponentChicken.Name, lastDamage));
-    if (rules::isDefeated(opponentChicken.HitPoints)) {
-        comment(rules::winLine(ownChicken.Name));
-        matchEnded();
-    }
-}
-
-void Sparring::damagePath() {
-    ownChicken.HitPoints = rules::lowerHitPoints(ownChicken.HitPoints, lastDamage);
-    comment(rules::rollHitLine(opponentChicken.Name, ownChicken.Name, lastDamage));
-    if (rules::isDefeated(ownChicken.HitPoints)) {
-        comment(rules::winLine(opponentChicken.Name));
-        matchEnded();
-    }
-}
-
-void Sparring::noDamagePath() {
-    comment(rules::rollMissLine(opponentChicken.Name));
-    refresh();
-}
-
-void Sparring::comment(const std::string& line) {
+void Sparring::commented(const std::string& line) {
     emit commentary(QByteArray(line.data(), static_cast<qsizetype>(line.size())));
 }
 
-bool Sparring::send(std::string_view message) {
-    if (link->SendData(message))
-        return true;
-    connectionLost(QStringLiteral("Connection lost: ") + link->ErrorText());
-    return false;
-}
-
-void Sparring::connectionLost(const QString& reason) {
-    // Once the match is over the peer ends its program, which closes the connection.
-    if (over)
-        return;
-    emit status(reason);
-    finish(1);
-}
-
-void Sparring::matchEnded() {
-    over = true;
+void Sparring::ended(bool) {
     transferTimer->stop();
     waitTimer->stop();
     chargeTimer->stop();
@@ -260,10 +169,24 @@ void Sparring::matchEnded() {
     QTimer::singleShot(lingerMs, this, [this] { finish(0); });
 }
 
+void Sparring::connectionLost(const std::string& text) {
+    connectionFailed(QString::fromStdString(text));
+}
+
+void Sparring::opponentLeft() {
+    connectionFailed(QStringLiteral("Connection lost: ") + link->ErrorText());
+}
+
+void Sparring::connectionFailed(const QString& reason) {
+    if (done)
+        return;
+    emit status(reason);
+    finish(1);
+}
+
 void Sparring::finish(int exitStatus) {
     if (done)
         return;
-    over = true;
     done = true;
     transferTimer->stop();
     waitTimer->stop();

@@ -1,26 +1,26 @@
 #pragma once
 
 // A practice opponent: one side of a match, played without any window. It makes
-// the connection as a host or a joiner, exchanges the two chickens' records with
-// the same pacing as the connection screens, and fights as the fight screen
-// does with a player who presses the strongest button the moment it lights up.
-// The rules, the messages and the data-file reader are those of the core; this
-// class only keeps the order of events and the timers.
+// the connection as a host or a joiner and plays the same match as the game's
+// screens do, with a player who presses the strongest button the moment it
+// lights up. This class only makes the connection, runs the match's timers and
+// tells what happens as commentary and status lines.
 
 #include "chicken/ChickenRecord.h"
-#include "link/Wire.h"
+#include "fight/Match.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
 
+#include <memory>
 #include <optional>
-#include <string_view>
+#include <string>
 
 class QTimer;
 class Winsock;
 
-class Sparring : public QObject, private wire::Receiver {
+class Sparring : public QObject, private match::View {
     Q_OBJECT
 public:
     static constexpr quint16 MatchPort = wire::MatchPort;
@@ -57,32 +57,24 @@ signals:
     void finished(int exitStatus);
 
 private:
-    enum class Role { None, Host, Join };
-
     void connectionRequest(qintptr requestID);
     void dataArrival();
-    // The peer's messages, one by one.
-    bool ended() const override { return over; }
-    void onControl(std::string_view word) override;
-    void onRecord(const wire::Message& record) override;
-    void onCharge(float charge) override;
-    void onDamage(int16_t damage) override;
-    void transferTick();
-    void waitTick();
-    // What loading the fight screen does, once: the start line and the charge.
-    void startFight();
-    void chargeTick();
-    // The charge starts again from 1; nothing is ready any more.
-    void refresh();
-    void attack(int action);
-    void damagePath();
-    void noDamagePath();
-    void comment(const std::string& line);
-    // Sends one message as one write; a failed send ends the program with 1.
-    bool send(std::string_view message);
-    void connectionLost(const QString& reason);
-    void matchEnded();
+    void connectionFailed(const QString& reason);
     void finish(int exitStatus);
+
+    // What the match shows, here as commentary, status lines and timers.
+    match::View& view() { return *this; }
+    void statusChanged(const std::string& text) override;
+    void transferRunning(bool run) override;
+    void waitRunning(bool run) override;
+    void chargeBegins(int intervalMs) override;
+    void chargeRunning(bool run) override;
+    void refreshed() override;
+    void actionsOffered(const std::array<bool, 3>& offered) override;
+    void commented(const std::string& line) override;
+    void ended(bool won) override;
+    void connectionLost(const std::string& status) override;
+    void opponentLeft() override;
 
     Winsock* const link;
     QTimer* const transferTimer;
@@ -91,11 +83,7 @@ private:
 
     ChickenRecord ownChicken;
     ChickenRecord opponentChicken;
-    Role role = Role::None;
-    int16_t transferStep = 0;
-    int16_t lastDamage = 0;
-    int charge = 0;
-    bool fighting = false;
-    bool over = false; // the match has ended, or the connection has gone
-    bool done = false; // finished has been emitted
+    std::unique_ptr<match::Match> game;
+    std::string received; // the most recent arrival
+    bool done = false;    // finished has been emitted
 };

@@ -164,7 +164,11 @@ bool waitUntilRead(Peer& peer, const QByteArray& sent, int timeoutMs) {
     return peer.waitForWritten(timeoutMs) &&
            screens::waitUntil(
                [&sent] {
-                   const std::string& last = Vars::ReceiveBuffer;
+                   const ConnectionScreen* screen =
+                       connectionScreen(1) != nullptr ? connectionScreen(1) : connectionScreen(2);
+                   if (screen == nullptr)
+                       return false;
+                   const std::string& last = screen->lastArrival();
                    return !last.empty() && sent.endsWith(QByteArray::fromRawData(
                                                last.data(), qsizetype(last.size())));
                },

@@ -213,9 +213,9 @@ class TestSoak : public QObject {
                 if (button->isEnabled())
                     offered << button;
             offered[hand.bounded(int(offered.size()))]->click();
-            if (Vars::LastDamage >= 1) {
+            if (const int16_t damage = fight.game().lastDamage(); damage >= 1) {
                 ++hitsSent;
-                damageSent += Vars::LastDamage;
+                damageSent += damage;
             }
         });
         opponent.start();

@@ -3,6 +3,7 @@
 #include "app/Forms.h"
 #include "app/Platform.h"
 #include "app/Vars.h"
+#include "fight/frmFight.h"
 #include "link/frmWinSock2.h"
 #include "link/frmWinsock1.h"
 
@@ -11,6 +12,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 
 Peer::Peer() {
     clock.start();
@@ -119,6 +121,10 @@ Recorded& recorded() {
 }
 
 void resetAll() {
+    // As closing a connection screen does, the fight's charge stops before the
+    // screens go, so that a screen awaiting deletion drives no match.
+    if (Forms::loaded<frmFight>())
+        Forms::get<frmFight>().tmr1->stop();
     Forms::unloadAll();
     // Runs the deferred deletions, so the screens' sockets are closed now.
     QTest::qWait(20);

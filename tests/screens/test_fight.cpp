@@ -286,7 +286,7 @@ private slots:
         else
             QTest::qWait(100);
         QCOMPARE(peer.received(), sent);
-        QCOMPARE(Vars::LastDamage, int16_t(attack - defence));
+        QCOMPARE(f.game().lastDamage(), int16_t(attack - defence));
         QCOMPARE(f.txt->text(), line);
         QCOMPARE(Vars::OpponentChicken.HitPoints, int16_t(hpAfter));
         QCOMPARE(f.Label1[1]->text(), "HP:   " + QString::number(hpAfter));

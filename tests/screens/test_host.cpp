@@ -204,7 +204,6 @@ private slots:
     }
 
     void closingReturnsToTitleAndNextScreenStartsOver() {
-        Vars::TransferStep = 12; // where an earlier screen's exchange ended
         Peer peer;
         QVERIFY(hostMatch(peer));
         peer.send("0");

@@ -1,0 +1,220 @@
+#include "fight/Match.h"
+
+#include "fight/Rules.h"
+
+#include <cmath>
+#include <utility>
+
+namespace match {
+
+Match::Match(ChickenRecord& own, ChickenRecord& opponent, Role sides, Link* connection, View& shown)
+    : ownRecord(own), opponentRecord(opponent), role(std::move(sides)), link(connection),
+      view(shown) {}
+
+bool Match::ended() const {
+    return finished || view.halted();
+}
+
+bool Match::send(std::string_view message) {
+    if (link != nullptr && link->send(message))
+        return true;
+    connectionLost();
+    return false;
+}
+
+bool Match::sendInExchange(std::string_view message) {
+    if (link != nullptr && link->sendAfterAcknowledged(message))
+        return true;
+    connectionLost();
+    return false;
+}
+
+// The exchange
+
+void Match::connectionTaken() {
+    view.statusChanged(role.acceptedStatus);
+    send(wire::Ready);
+}
+
+void Match::arrival(std::string_view bytes) {
+    receive(bytes);
+}
+
+void Match::transferTick() {
+    const int16_t current = step;
+    step = static_cast<int16_t>(current + 1);
+    if (const auto message = wire::recordMessage(ownRecord, current)) {
+        sendInExchange(*message);
+    } else if (current == wire::TransferEndStep) {
+        view.statusChanged(role.sentStatus);
+        view.transferRunning(false);
+        if (role.handsOverTurn)
+            sendInExchange(wire::Ready);
+        else
+            view.waitRunning(true);
+    } else {
+        // A ready signal after the exchange has nothing left to send; counting on
+        // would only bring the step round to 0 again hours later.
+        view.transferRunning(false);
+    }
+}
+
+void Match::waitEnded() {
+    view.waitRunning(false);
+    openFight();
+}
+
+void Match::onControl(std::string_view word) {
+    if (word == wire::Ready) {
+        view.statusChanged(role.sendingStatus);
+        view.transferRunning(true);
+    } else if (word == wire::Probe) {
+        send(wire::Answer);
+    } else if (word == wire::Refusal) {
+        openFight();
+        view.commented(rules::refusalLine(opponentRecord.Name));
+    }
+}
+
+void Match::onRecord(const wire::Message& record) {
+    wire::applyRecord(record, opponentRecord);
+    if (record.tag == 'I' && !role.receivedStatus.empty()) {
+        view.statusChanged(role.receivedStatus);
+        view.waitRunning(true);
+    }
+}
+
+// The fight
+
+void Match::openFight() {
+    if (opened || finished)
+        return;
+    opened = true;
+    view.fightOpened();
+    charge = 0;
+    view.chargeBegins(rules::chargeInterval(ownRecord.Speed));
+    view.commented(rules::startLine(ownRecord.Name, opponentRecord.Name));
+}
+
+void Match::chargeTick() {
+    ++charge;
+    view.chargeShown(charge);
+    if (!send(wire::chargeMessage(static_cast<float>(charge))))
+        return;
+    if (charge != rules::FullCharge)
+        return;
+    if (rules::rollRefusal(ownRecord)) {
+        // The charge runs on through a refusal, so the next one keeps the beat
+        // instead of starting one interval after this tick.
+        view.commented(rules::refusalLine(ownRecord.Name));
+        if (send(wire::Refusal))
+            refresh();
+        return;
+    }
+    view.chargeRunning(false);
+    std::array<bool, 3> offered{};
+    for (int action : {rules::Kick, rules::Peck, rules::Combo})
+        offered[static_cast<size_t>(action)] = rules::actionAvailable(ownRecord, action);
+    view.actionsOffered(offered);
+}
+
+void Match::refresh() {
+    charge = 1;
+    view.refreshed();
+}
+
+void Match::action(int index) {
+    refresh();
+    if (index < rules::Kick || index > rules::Combo)
+        return;
+    damage = rules::rollAttack(ownRecord, opponentRecord, index);
+    if (rules::isHit(damage))
+        hit();
+    else
+        miss();
+}
+
+void Match::hit() {
+    if (!send(wire::damageMessage(damage)))
+        return;
+    opponentRecord.HitPoints = rules::lowerHitPoints(opponentRecord.HitPoints, damage);
+    view.commented(rules::rollHitLine(ownRecord.Name, opponentRecord.Name, damage));
+    refresh();
+    view.sound(Sound::Hit);
+    if (rules::isDefeated(opponentRecord.HitPoints))
+        finish(true);
+}
+
+void Match::miss() {
+    view.sound(Sound::Deflect);
+    view.commented(rules::rollMissLine(ownRecord.Name));
+    refresh();
+}
+
+void Match::onCharge(float value) {
+    openFight();
+    // readArrival gives only values the bar takes (0 to 10).
+    view.opponentChargeShown(static_cast<int>(std::lround(value)));
+}
+
+void Match::onDamage(int16_t value) {
+    openFight();
+    damage = value;
+    if (rules::isHit(damage))
+        hitReceived();
+    else
+        missReceived();
+}
+
+void Match::hitReceived() {
+    ownRecord.HitPoints = rules::lowerHitPoints(ownRecord.HitPoints, damage);
+    view.commented(rules::rollHitLine(opponentRecord.Name, ownRecord.Name, damage));
+    view.hitPointsShown();
+    view.sound(Sound::Hit);
+    if (rules::isDefeated(ownRecord.HitPoints))
+        finish(false);
+}
+
+void Match::missReceived() {
+    view.sound(Sound::Deflect);
+    view.commented(rules::rollMissLine(opponentRecord.Name));
+    refresh();
+}
+
+// The ends
+
+void Match::finish(bool won) {
+    // From here on the peer's going away is the normal end of the match.
+    finished = true;
+    view.chargeRunning(false);
+    view.commented(rules::winLine(won ? ownRecord.Name : opponentRecord.Name));
+    view.ended(won);
+}
+
+void Match::connectionLost() {
+    if (ended())
+        return;
+    if (opened) {
+        leave();
+        return;
+    }
+    view.transferRunning(false);
+    view.waitRunning(false);
+    view.connectionLost("Connection lost: " + (link != nullptr ? link->reason() : std::string()));
+}
+
+void Match::leave() {
+    finished = true;
+    view.chargeRunning(false);
+    view.actionsOffered({});
+    view.opponentLeft();
+}
+
+void Match::quit() {
+    if (finished)
+        return;
+    finished = true;
+    view.chargeRunning(false);
+}
+
+} // namespace match
