@@ -434,3 +434,36 @@ std::optional<ChickenRecord> load(const std::string& path) {
 }
 
 } // namespace chickenfile
+
+namespace chickenfile {
+
+std::optional<std::string> format(const ChickenRecord& chicken, int16_t statDivisor,
+                                  int16_t statOffset) {
+    if (statDivisor == 0 || chicken.Name.find('"') != std::string::npos)
+        return std::nullopt;
+    bool fits = true;
+    const auto stored = [&](int value) {
+        const long product = (static_cast<long>(value) + statOffset) * statDivisor;
+        fits = fits && product >= std::numeric_limits<int16_t>::min() &&
+               product <= std::numeric_limits<int16_t>::max();
+        return std::to_string(product);
+    };
+    const auto flag = [](int16_t value) { return value != 0 ? "#TRUE#" : "#FALSE#"; };
+    const std::string extra = stored(0);
+    // Laid out like the single-player game's own files: the scale, the name, then
+    // the stats in groups.
+    std::string text = std::to_string(statDivisor) + "," + std::to_string(statOffset) + "\r\n";
+    text += "\"" + chicken.Name + "\"\r\n";
+    text += stored(chicken.KickPower) + "," + stored(chicken.PeckPower) + "," +
+            stored(chicken.Speed) + "," + stored(chicken.Obedience) + "," +
+            stored(chicken.HitPoints) + "\r\n";
+    text += extra + "," + stored(chicken.CheatFlag) + "," + stored(chicken.PortraitIndex) + "\r\n";
+    text += extra + "," + extra + "," + extra + "," + extra + "," + extra + "\r\n";
+    text += stored(chicken.KickSkill) + "," + stored(chicken.PeckSkill) + "\r\n";
+    text += std::string(flag(chicken.CanPeck)) + "," + flag(chicken.CanCombo) + "\r\n";
+    if (!fits)
+        return std::nullopt;
+    return text;
+}
+
+} // namespace chickenfile

@@ -46,4 +46,12 @@ std::optional<ChickenRecord> parse(std::string_view bytes);
 // Reads and decodes the file at path (missing or unreadable: std::nullopt).
 std::optional<ChickenRecord> load(const std::string& path);
 
+// The file's text for `chicken`, which parse() reads back to the same record:
+// the name in quotes, every stat stored as (value + statOffset) * statDivisor,
+// the extra values 0, CanPeck and CanCombo as #TRUE# or #FALSE#, in CR LF lines
+// like the single-player game's files. Nothing when the name holds a double
+// quote, statDivisor is 0, or a stored number would not fit in 16 bits.
+std::optional<std::string> format(const ChickenRecord& chicken, int16_t statDivisor,
+                                  int16_t statOffset);
+
 } // namespace chickenfile

@@ -1,0 +1,44 @@
+#pragma once
+
+// Where chickens live on this machine, and saving one: the player's own chicken
+// under the user's data location, the sample flock installed with the game, and
+// which file the game reads.
+
+#include "chicken/ChickenRecord.h"
+
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+namespace chickenstore {
+
+// The player's own chicken: quorvel/chicken.dat under the user's data location
+// ($XDG_DATA_HOME, else ~/.local/share).
+QString playerChickenPath();
+
+// The file the game reads: `option` (the --chicken file) when given, else the
+// player's own chicken when it exists, else chicken.dat in `programFolder`.
+QString chosenChickenPath(const QString& option, const QString& programFolder);
+
+// The folder of the sample flock: chickens/ beside the program in a build, else
+// share/quorvel/chickens of the tree the program is installed in, else of the
+// system's data folders. Empty when there is none.
+QString flockFolder(const QString& programFolder);
+
+// `name` as the file and the wire carry it (one Latin-1 byte per character), or
+// why it cannot be a chicken's name.
+struct NameCheck {
+    std::string bytes;
+    QString refusal; // empty when the name is fine
+};
+NameCheck checkName(const QString& name);
+
+// Writes `chicken` to `path` with a StatDivisor and StatOffset drawn from
+// `random`, creating the folder. The new file is written beside the old one and
+// renamed over it only once it is whole, so a failed or interrupted save leaves
+// the old chicken as it was. Returns why it failed, or an empty text.
+QString save(const QString& path, const ChickenRecord& chicken,
+             const std::function<double()>& random);
+
+} // namespace chickenstore

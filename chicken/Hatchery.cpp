@@ -1,0 +1,91 @@
+#include "chicken/Hatchery.h"
+
+#include <array>
+#include <cmath>
+#include <utility>
+
+namespace hatchery {
+
+namespace {
+
+// The stats a blend is made of, as the sample flock has them.
+struct Profile {
+    double kickPower, peckPower, speed, obedience, hitPoints, kickSkill, peckSkill, canCombo;
+    // The Dirichlet parameter of this sample's weight in a blend (a whole number:
+    // the weight is a sum of this many exponential draws). Pip, much the
+    // strongest, weighs a little more, so that a new chicken wins about half its
+    // matches against the flock as a whole.
+    int pull;
+};
+
+constexpr std::array<Profile, 3> Samples{{
+    {12, 10, 55, 85, 90, 8, 9, 1, 4},  // Rosie
+    {18, 6, 42, 72, 118, 15, 5, 0, 4}, // Bruno, the Brave
+    {6, 16, 78, 93, 64, 7, 19, 1, 5},  // Pip
+}};
+
+// How far a blended stat is nudged either way, as a share of it.
+constexpr double Nudge = 0.05;
+
+int16_t nudged(double value, const RandomSource& random) {
+    const double factor = 1.0 + Nudge * (2.0 * random() - 1.0);
+    return static_cast<int16_t>(std::lround(value * factor));
+}
+
+} // namespace
+
+std::optional<std::string> nameRefusal(std::string_view name) {
+    if (name.empty())
+        return "A chicken needs a name.";
+    if (name.size() > MaxNameLength)
+        return "A name may have at most 40 characters.";
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte == '"')
+            return "A name cannot hold a double quote (\").";
+        if (byte < 0x20 || (byte >= 0x7F && byte < 0xA0))
+            return "A name cannot hold control characters (line breaks, tabs and the like).";
+    }
+    return std::nullopt;
+}
+
+ChickenRecord hatch(std::string name, int16_t portrait, const RandomSource& random) {
+    // Weights drawn from a Dirichlet distribution that favours even blends: a
+    // chicken leans towards one sample but rarely copies it.
+    std::array<double, Samples.size()> weight{};
+    double total = 0;
+    for (std::size_t i = 0; i < Samples.size(); ++i) {
+        for (int k = 0; k < Samples[i].pull; ++k)
+            weight[i] -= std::log(1.0 - random());
+        total += weight[i];
+    }
+    Profile blend{};
+    for (std::size_t i = 0; i < Samples.size(); ++i) {
+        const double w = weight[i] / total;
+        const Profile& s = Samples[i];
+        blend.kickPower += w * s.kickPower;
+        blend.peckPower += w * s.peckPower;
+        blend.speed += w * s.speed;
+        blend.obedience += w * s.obedience;
+        blend.hitPoints += w * s.hitPoints;
+        blend.kickSkill += w * s.kickSkill;
+        blend.peckSkill += w * s.peckSkill;
+        blend.canCombo += w * s.canCombo;
+    }
+    ChickenRecord chicken;
+    chicken.Name = std::move(name);
+    chicken.PortraitIndex = portrait;
+    chicken.KickPower = nudged(blend.kickPower, random);
+    chicken.PeckPower = nudged(blend.peckPower, random);
+    chicken.Speed = nudged(blend.speed, random);
+    chicken.Obedience = std::min<int16_t>(nudged(blend.obedience, random), 100);
+    chicken.HitPoints = nudged(blend.hitPoints, random);
+    chicken.KickSkill = nudged(blend.kickSkill, random);
+    chicken.PeckSkill = nudged(blend.peckSkill, random);
+    chicken.CanPeck = -1;
+    chicken.CanCombo = random() < blend.canCombo ? -1 : 0;
+    chicken.CheatFlag = 0;
+    return chicken;
+}
+
+} // namespace hatchery
