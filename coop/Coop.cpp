@@ -1,0 +1,100 @@
+#include "coop/Coop.h"
+
+#include "chicken/ChickenFile.h"
+#include "chicken/ChickenStore.h"
+#include "chicken/Hatchery.h"
+
+#include <QFileInfo>
+#include <QTextStream>
+
+#include <random>
+
+namespace coop {
+
+namespace {
+
+QString yesNo(int16_t flag) {
+    return flag != 0 ? QStringLiteral("yes") : QStringLiteral("no");
+}
+
+void print(QTextStream& out, const QString& path, const ChickenRecord& chicken) {
+    out << "File: " << path << "\n";
+    for (const QString& line : describe(chicken))
+        out << line << "\n";
+    out.flush();
+}
+
+} // namespace
+
+Reading read(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists())
+        return {std::nullopt, QStringLiteral("there is no chicken file %1").arg(path)};
+    if (!info.isFile() || !info.isReadable())
+        return {std::nullopt, QStringLiteral("%1 cannot be read").arg(path)};
+    auto chicken = chickenfile::load(QFile::encodeName(path).toStdString());
+    if (!chicken)
+        return {std::nullopt,
+                QStringLiteral("%1 is damaged: it is not a whole chicken file").arg(path)};
+    if (chicken->flaggedAsCheater())
+        return {chicken,
+                QStringLiteral("%1 is flagged as a cheater; the game refuses it").arg(path)};
+    return {chicken, {}};
+}
+
+QStringList describe(const ChickenRecord& c) {
+    return {QStringLiteral("Name: ") +
+                QString::fromLatin1(c.Name.data(), static_cast<qsizetype>(c.Name.size())),
+            QStringLiteral("Portrait: %1").arg(c.PortraitIndex),
+            QStringLiteral("Kick power: %1").arg(c.KickPower),
+            QStringLiteral("Peck power: %1").arg(c.PeckPower),
+            QStringLiteral("Speed: %1").arg(c.Speed),
+            QStringLiteral("Obedience: %1").arg(c.Obedience),
+            QStringLiteral("Hit points: %1").arg(c.HitPoints),
+            QStringLiteral("Kick skill: %1").arg(c.KickSkill),
+            QStringLiteral("Peck skill: %1").arg(c.PeckSkill),
+            QStringLiteral("Can peck: ") + yesNo(c.CanPeck),
+            QStringLiteral("Can combo: ") + yesNo(c.CanCombo)};
+}
+
+std::function<double()> systemRandom() {
+    std::random_device device;
+    return
+        [engine = std::mt19937_64((static_cast<uint64_t>(device()) << 32) | device())]() mutable {
+            return std::generate_canonical<double, 53>(engine);
+        };
+}
+
+int hatchCommand(const QString& name, int portrait, QTextStream& out, QTextStream& err) {
+    const chickenstore::NameCheck check = chickenstore::checkName(name);
+    if (!check.refusal.isEmpty()) {
+        err << "quorvel-coop: " << check.refusal << Qt::endl;
+        return 1;
+    }
+    const auto random = systemRandom();
+    if (portrait < 0)
+        portrait = static_cast<int>(hatchery::PortraitCount * random());
+    const ChickenRecord chicken =
+        hatchery::hatch(check.bytes, static_cast<int16_t>(portrait), random);
+    const QString path = chickenstore::playerChickenPath();
+    const QString failure = chickenstore::save(path, chicken, random);
+    if (!failure.isEmpty()) {
+        err << "quorvel-coop: cannot save " << path << ": " << failure << Qt::endl;
+        return 1;
+    }
+    print(out, path, chicken);
+    return 0;
+}
+
+int showCommand(const QString& path, QTextStream& out, QTextStream& err) {
+    const QString file = path.isEmpty() ? chickenstore::playerChickenPath() : path;
+    const Reading reading = read(file);
+    if (!reading.problem.isEmpty()) {
+        err << "quorvel-coop: " << reading.problem << Qt::endl;
+        return 1;
+    }
+    print(out, file, *reading.chicken);
+    return 0;
+}
+
+} // namespace coop

@@ -1,0 +1,238 @@
+#include "coop/CoopWindow.h"
+
+#include "app/Controls.h"
+#include "chicken/ChickenStore.h"
+#include "chicken/Hatchery.h"
+#include "coop/Coop.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QDir>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPalette>
+#include <QPushButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const QColor Heading(Qt::red);
+const QColor Text(235, 235, 235);
+constexpr int PortraitPixels = 50;
+constexpr int PortraitColumns = 5;
+
+QPixmap portrait(int index) {
+    return QPixmap(QStringLiteral(":/pictures/portrait%1.jpg").arg(index, 2, 10, QLatin1Char('0')));
+}
+
+template <typename W> W* named(W* widget, const QString& objectName, const QString& accessible) {
+    widget->setObjectName(objectName);
+    widget->setAccessibleName(accessible);
+    return widget;
+}
+
+QGroupBox* group(const QString& title) {
+    auto* box = new QGroupBox(title);
+    box->setFont(controls::arial(9, true));
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::WindowText, Heading);
+    box->setPalette(palette);
+    return box;
+}
+
+} // namespace
+
+CoopWindow::CoopWindow(const QString& programFolder) : random_(coop::systemRandom()) {
+    setObjectName(QStringLiteral("frmCoop"));
+    setWindowTitle(QStringLiteral("Chicken Coop"));
+    setWindowIcon(QIcon(QStringLiteral(":/pictures/program.ico")));
+    setFont(controls::arial(9));
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, Qt::black);
+    palette.setColor(QPalette::WindowText, Text);
+    setPalette(palette);
+    setAutoFillBackground(true);
+
+    // The chicken shown: the player's own, or one picked or hatched.
+    QGroupBox* shown = group(QStringLiteral("Your chicken"));
+    lblSource = named(new QLabel, QStringLiteral("lblSource"), QStringLiteral("Chicken file"));
+    lblSource->setWordWrap(true);
+    lblSource->setTextFormat(Qt::PlainText);
+    lblSource->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    picPortrait = named(new QLabel, QStringLiteral("picPortrait"), QStringLiteral("Portrait"));
+    picPortrait->setFixedSize(PortraitPixels, PortraitPixels);
+    lblStats = named(new QLabel, QStringLiteral("lblStats"), QStringLiteral("Stats"));
+    lblStats->setTextFormat(Qt::PlainText);
+    lblStats->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    lblStats->setFocusPolicy(Qt::StrongFocus);
+    auto* shownLayout = new QGridLayout(shown);
+    shownLayout->addWidget(lblSource, 0, 0, 1, 2);
+    shownLayout->addWidget(picPortrait, 1, 0, Qt::AlignTop);
+    shownLayout->addWidget(lblStats, 1, 1);
+
+    // The flock.
+    QGroupBox* flock = group(QStringLiteral("Pick one of the flock"));
+    cboFlock = named(new QComboBox, QStringLiteral("cboFlock"), QStringLiteral("Flock chicken"));
+    cmdPick = named(new QPushButton(QStringLiteral("&Pick")), QStringLiteral("cmdPick"),
+                    QStringLiteral("Pick this flock chicken"));
+    const QDir flockDir(chickenstore::flockFolder(programFolder));
+    if (!flockDir.path().isEmpty() && flockDir.exists()) {
+        for (const QString& file :
+             flockDir.entryList({QStringLiteral("*.dat")}, QDir::Files, QDir::Name)) {
+            const coop::Reading reading = coop::read(flockDir.filePath(file));
+            if (reading.problem.isEmpty())
+                cboFlock->addItem(QString::fromLatin1(reading.chicken->Name.c_str()),
+                                  flockDir.filePath(file));
+        }
+    }
+    cmdPick->setEnabled(cboFlock->count() > 0);
+    auto* flockLayout = new QHBoxLayout(flock);
+    flockLayout->addWidget(cboFlock, 1);
+    flockLayout->addWidget(cmdPick);
+
+    // The hatchery.
+    QGroupBox* hatchery = group(QStringLiteral("Hatch a new chicken"));
+    txtName = named(new QLineEdit, QStringLiteral("txtName"), QStringLiteral("New chicken's name"));
+    txtName->setMaxLength(static_cast<int>(hatchery::MaxNameLength));
+    auto* nameLabel = new QLabel(QStringLiteral("&Name:"));
+    nameLabel->setBuddy(txtName);
+    portraits_ = new QButtonGroup(this);
+    auto* portraitGrid = new QGridLayout;
+    portraitGrid->setSpacing(2);
+    for (int i = 0; i < hatchery::PortraitCount; ++i) {
+        auto* button = named(new QToolButton, QStringLiteral("optPortrait(%1)").arg(i),
+                             QStringLiteral("Portrait %1").arg(i));
+        button->setCheckable(true);
+        button->setIcon(QIcon(portrait(i)));
+        button->setIconSize(QSize(PortraitPixels, PortraitPixels));
+        button->setFocusPolicy(Qt::StrongFocus);
+        portraits_->addButton(button, i);
+        portraitGrid->addWidget(button, i / PortraitColumns, i % PortraitColumns);
+    }
+    portraits_->button(static_cast<int>(hatchery::PortraitCount * random_()))->setChecked(true);
+    cmdHatch = named(new QPushButton(QStringLiteral("&Hatch (roll again)")),
+                     QStringLiteral("cmdHatch"), QStringLiteral("Hatch: roll the stats"));
+    auto* hatchLayout = new QGridLayout(hatchery);
+    hatchLayout->addWidget(nameLabel, 0, 0);
+    hatchLayout->addWidget(txtName, 0, 1);
+    hatchLayout->addLayout(portraitGrid, 1, 0, 1, 2);
+    hatchLayout->addWidget(cmdHatch, 2, 0, 1, 2);
+
+    cmdSave = named(new QPushButton(QStringLiteral("&Save as my chicken")),
+                    QStringLiteral("cmdSave"), QStringLiteral("Save as my chicken"));
+    cmdSave->setEnabled(false);
+    lblMessage = named(new QLabel, QStringLiteral("lblMessage"), QStringLiteral("Message"));
+    lblMessage->setWordWrap(true);
+    lblMessage->setTextFormat(Qt::PlainText);
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(shown);
+    left->addWidget(flock);
+    left->addStretch();
+    auto* columns = new QHBoxLayout;
+    columns->addLayout(left);
+    columns->addWidget(hatchery);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(columns);
+    layout->addWidget(lblMessage);
+    layout->addWidget(cmdSave, 0, Qt::AlignRight);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(cmdPick, &QPushButton::clicked, this, &CoopWindow::cmdPick_Click);
+    connect(cmdHatch, &QPushButton::clicked, this, &CoopWindow::cmdHatch_Click);
+    connect(cmdSave, &QPushButton::clicked, this, &CoopWindow::cmdSave_Click);
+    connect(txtName, &QLineEdit::returnPressed, this, &CoopWindow::cmdHatch_Click);
+
+    showCurrent();
+}
+
+void CoopWindow::showCurrent() {
+    const QString path = chickenstore::playerChickenPath();
+    const coop::Reading reading = coop::read(path);
+    if (!reading.problem.isEmpty()) {
+        showProblem(QStringLiteral("Your chicken: %1").arg(path), reading.problem);
+        return;
+    }
+    showChicken(*reading.chicken, QStringLiteral("Your chicken: %1").arg(path));
+}
+
+void CoopWindow::showChicken(const ChickenRecord& chicken, const QString& heading) {
+    lblSource->setText(heading);
+    picPortrait->setPixmap(chicken.PortraitIndex >= 0 &&
+                                   chicken.PortraitIndex < hatchery::PortraitCount
+                               ? portrait(chicken.PortraitIndex)
+                               : QPixmap());
+    picPortrait->setAccessibleDescription(QStringLiteral("Portrait %1").arg(chicken.PortraitIndex));
+    lblStats->setText(coop::describe(chicken).join(QLatin1Char('\n')));
+}
+
+void CoopWindow::showProblem(const QString& heading, const QString& problem) {
+    lblSource->setText(heading);
+    picPortrait->setPixmap(QPixmap());
+    lblStats->setText(QStringLiteral("No chicken to show: ") + problem + QLatin1Char('.'));
+}
+
+void CoopWindow::say(const QString& message, bool trouble) {
+    QPalette palette = lblMessage->palette();
+    palette.setColor(QPalette::WindowText, trouble ? Heading : Text);
+    lblMessage->setPalette(palette);
+    lblMessage->setText(message);
+}
+
+void CoopWindow::cmdPick_Click() {
+    const QString path = cboFlock->currentData().toString();
+    const coop::Reading reading = coop::read(path);
+    if (!reading.problem.isEmpty()) {
+        say(QStringLiteral("Cannot pick it: ") + reading.problem + QLatin1Char('.'), true);
+        return;
+    }
+    candidate_ = reading.chicken;
+    hatched_ = false;
+    showChicken(*candidate_, QStringLiteral("Picked from the flock (not saved yet): %1").arg(path));
+    cmdSave->setEnabled(true);
+    say(QStringLiteral("Save to make it your chicken."), false);
+}
+
+void CoopWindow::cmdHatch_Click() {
+    const chickenstore::NameCheck check = chickenstore::checkName(txtName->text().trimmed());
+    if (!check.refusal.isEmpty()) {
+        say(check.refusal, true);
+        txtName->setFocus();
+        return;
+    }
+    candidate_ =
+        hatchery::hatch(check.bytes, static_cast<int16_t>(portraits_->checkedId()), random_);
+    hatched_ = true;
+    showChicken(*candidate_, QStringLiteral("Hatched (not saved yet)"));
+    cmdSave->setEnabled(true);
+    say(QStringLiteral("Hatch again for other stats, or save to make it your chicken."), false);
+}
+
+void CoopWindow::cmdSave_Click() {
+    if (!candidate_)
+        return;
+    if (hatched_) {
+        // The name and portrait as they stand now, with the stats rolled.
+        const chickenstore::NameCheck check = chickenstore::checkName(txtName->text().trimmed());
+        if (!check.refusal.isEmpty()) {
+            say(check.refusal + QStringLiteral(" Nothing was saved."), true);
+            return;
+        }
+        candidate_->Name = check.bytes;
+        candidate_->PortraitIndex = static_cast<int16_t>(portraits_->checkedId());
+    }
+    const QString path = chickenstore::playerChickenPath();
+    const QString failure = chickenstore::save(path, *candidate_, random_);
+    if (!failure.isEmpty()) {
+        say(QStringLiteral("Not saved: %1.").arg(failure), true);
+        return;
+    }
+    candidate_.reset();
+    cmdSave->setEnabled(false);
+    showCurrent();
+    say(QStringLiteral("Saved. The game fights with this chicken from now on."), false);
+}
