@@ -72,10 +72,23 @@ QString save(const QString& path, const ChickenRecord& chicken,
     const QFileInfo info(path);
     if (!QDir().mkpath(info.absolutePath()))
         return QStringLiteral("cannot create the folder %1").arg(info.absolutePath());
+    // Unbuffered, so that every write reports what reached the file: QSaveFile
+    // commits a file cut short by a full disk as if it were whole.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return file.errorString();
-    file.write(text->data(), static_cast<qint64>(text->size()));
+    const char* data = text->data();
+    qint64 left = static_cast<qint64>(text->size());
+    while (left > 0) {
+        const qint64 written = file.write(data, left);
+        if (written <= 0) {
+            const QString failure = file.errorString();
+            file.cancelWriting();
+            return QStringLiteral("writing failed (%1)").arg(failure);
+        }
+        data += written;
+        left -= written;
+    }
     if (!file.commit())
         return file.errorString();
     return {};
