@@ -1,0 +1,100 @@
+// The Chicken Coop as a player meets it: the terminal commands with their exit
+// statuses and messages, and the window, whose every control a keyboard and a
+// screen reader reach, and which writes nothing until Save.
+
+#include "chicken/ChickenFile.h"
+#include "coop/CoopWindow.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestCoop : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir home; // the user's data location for every case
+
+    QString ownChicken() const { return home.filePath(QStringLiteral("quorvel/chicken.dat")); }
+
+private slots:
+    void init() {
+        qputenv("XDG_DATA_HOME", QFile::encodeName(home.path()));
+        QFile::remove(ownChicken());
+    }
+
+    void commands_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("output"); // a piece of stdout, or of stderr on failure
+        QTest::addColumn<bool>("saved");     // the player's chicken exists afterwards
+        const QString broken = QStringLiteral(QUORVEL_BAD_FILES "/nineteen-fields.dat");
+        QTest::newRow("show: no chicken yet")
+            << QStringList{"--show"} << 1 << "there is no chicken file" << false;
+        QTest::newRow("show: a flock chicken")
+            << QStringList{"--show", QUORVEL_ASSETS "/chickens/bruno.dat"} << 0
+            << "Name: Bruno, the Brave\nPortrait: 7\nKick power: 18\nPeck power: 6\nSpeed: 42\n"
+               "Obedience: 72\nHit points: 118\nKick skill: 15\nPeck skill: 5\nCan peck: yes\n"
+               "Can combo: no\n"
+            << false;
+        QTest::newRow("show: a broken file")
+            << QStringList{"--show", broken} << 1 << "is damaged" << false;
+        QTest::newRow("hatch") << QStringList{"--hatch", "Hénriette, the Bold", "--portrait", "4"}
+                               << 0 << "Name: Hénriette, the Bold\nPortrait: 4\n"
+                               << true;
+        QTest::newRow("hatch: refused name")
+            << QStringList{"--hatch", "Big \"Red\""} << 1 << "double quote" << false;
+        QTest::newRow("hatch: portrait out of range")
+            << QStringList{"--hatch", "Pip", "--portrait", "15"} << 2 << "0 to 14" << false;
+        QTest::newRow("unknown option") << QStringList{"--fly"} << 2 << "Unknown option" << false;
+    }
+    void commands() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, output);
+        QFETCH(bool, saved);
+        QProcess coop;
+        coop.start(QStringLiteral(QUORVEL_COOP), arguments);
+        QVERIFY(coop.waitForFinished(20000));
+        const QString out = QString::fromUtf8(coop.readAllStandardOutput());
+        const QString err = QString::fromUtf8(coop.readAllStandardError());
+        QCOMPARE(coop.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(coop.exitCode(), status);
+        QVERIFY2((status == 0 ? out : err).contains(output), qPrintable(out + err));
+        QCOMPARE(QFile::exists(ownChicken()), saved);
+        if (saved)
+            QVERIFY(chickenfile::load(QFile::encodeName(ownChicken()).toStdString()));
+    }
+
+    // Every control a player can reach says what it is; nothing is written before
+    // Save, and Save writes the player's own chicken.
+    void windowReachableAndWritesOnlyOnSave() {
+        CoopWindow window(QStringLiteral(QUORVEL_BUILD_DIR));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(window.findChild<QLabel*>(QStringLiteral("lblStats"))
+                    ->text()
+                    .contains(QStringLiteral("there is no chicken file")));
+        for (QWidget* control : window.findChildren<QWidget*>()) {
+            if (control->isVisible() && (control->focusPolicy() & Qt::TabFocus))
+                QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
+        }
+        auto* flock = window.findChild<QComboBox*>(QStringLiteral("cboFlock"));
+        QCOMPARE(flock->count(), 3); // the cheater is not in the flock
+        flock->setCurrentIndex(flock->findText(QStringLiteral("Pip")));
+        window.findChild<QPushButton*>(QStringLiteral("cmdPick"))->click();
+        QVERIFY(!QFile::exists(ownChicken()));
+        window.findChild<QPushButton*>(QStringLiteral("cmdSave"))->click();
+        const auto saved = chickenfile::load(QFile::encodeName(ownChicken()).toStdString());
+        QVERIFY(saved);
+        QCOMPARE(saved->Name, std::string("Pip"));
+    }
+};
+
+QTEST_MAIN(TestCoop)
+#include "test_coop.moc"
