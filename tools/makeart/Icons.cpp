@@ -163,6 +163,49 @@ QImage pigFace(int size) {
     return image;
 }
 
+QImage coop(int size) {
+    QImage image = canvas(size);
+    QPainter p(&image);
+    begin(p, size, true);
+
+    // A red hen house with a white roof edge.
+    p.setPen(ink(1.2));
+    QLinearGradient wall(0, 12, 0, 30);
+    wall.setColorAt(0, QColor(214, 64, 52));
+    wall.setColorAt(1, QColor(160, 36, 30));
+    p.setBrush(wall);
+    p.drawRect(QRectF(5, 13, 22, 17));
+    p.setBrush(QColor(120, 78, 52));
+    p.drawPolygon(QPolygonF({{2, 14.5}, {16, 2.5}, {30, 14.5}}));
+    p.setPen(QPen(QColor(250, 246, 232), 1.4, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(4.5, 13.5), QPointF(16, 4.2));
+    p.drawLine(QPointF(16, 4.2), QPointF(27.5, 13.5));
+
+    // The round door, dark inside, with a ramp.
+    p.setPen(ink(1.0));
+    p.setBrush(QColor(40, 24, 20));
+    p.drawEllipse(QPointF(16, 20.5), 4.6, 4.6);
+    p.setBrush(QColor(196, 150, 96));
+    p.drawPolygon(QPolygonF({{13, 25}, {19, 25}, {22, 31}, {10, 31}}));
+
+    // A white hen peeping out: head, red comb, yellow beak, eye.
+    p.setBrush(QColor(255, 252, 240));
+    p.drawEllipse(QPointF(16, 21), 2.8, 2.6);
+    p.setBrush(QColor(226, 40, 40));
+    p.drawEllipse(QPointF(15.4, 18.2), 1.2, 1.0);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(250, 190, 40));
+    p.drawPolygon(QPolygonF({{18.4, 20.6}, {20.8, 21.4}, {18.4, 22.2}}));
+    p.setBrush(Ink);
+    p.drawEllipse(QPointF(16.8, 20.4), 0.55, 0.55);
+
+    // An egg by the door.
+    p.setPen(ink(0.8));
+    p.setBrush(QColor(250, 240, 214));
+    p.drawEllipse(QPointF(25.5, 27.5), 2.2, 2.8);
+    return image;
+}
+
 QImage plugs(int size) {
     QImage image = canvas(size);
     QPainter p(&image);

@@ -21,6 +21,7 @@ QImage splash();
 // Icon images, transparent around the figure, `size` pixels square.
 QImage joystick(int size);
 QImage pigFace(int size);
+QImage coop(int size); // the Chicken Coop's desktop icon: a hen house
 QImage plugs(int size);
 QImage networkBox(int size);
 

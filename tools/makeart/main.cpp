@@ -14,6 +14,8 @@
 #include <QPainter>
 #include <QTextStream>
 
+#include <utility>
+
 namespace {
 
 QTextStream& err() {
@@ -110,14 +112,20 @@ int main(int argc, char** argv) {
                     {{art::plugs(32), 16}, {art::plugs(16), 16}});
     ok &= writeIcon(pictures.filePath(QStringLiteral("fight.ico")),
                     {{art::networkBox(32), 16}, {art::networkBox(16), 16}});
-    // The program icon for desktops, in the sizes of the hicolor icon theme.
+    // The programs' icons for desktops, in the sizes of the hicolor icon theme:
+    // the game's pig and the Chicken Coop's hen house.
     for (const int size : art::DesktopIconSizes) {
-        const QString path = icons.filePath(QStringLiteral("quorvel-%1.png").arg(size));
-        QImageWriter writer(path, "png");
-        writer.setCompression(9);
-        if (!writer.write(art::pigFace(size))) {
-            err() << path << ": " << writer.errorString() << Qt::endl;
-            ok = false;
+        const std::pair<QString, QImage> desktopIcons[] = {
+            {QStringLiteral("quorvel-%1.png"), art::pigFace(size)},
+            {QStringLiteral("quorvel-coop-%1.png"), art::coop(size)}};
+        for (const auto& [name, image] : desktopIcons) {
+            const QString path = icons.filePath(name.arg(size));
+            QImageWriter writer(path, "png");
+            writer.setCompression(9);
+            if (!writer.write(image)) {
+                err() << path << ": " << writer.errorString() << Qt::endl;
+                ok = false;
+            }
         }
     }
     if (!art::writeSounds(assets.filePath(QStringLiteral("sounds")))) {
