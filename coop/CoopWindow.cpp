@@ -13,15 +13,13 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPalette>
 #include <QPushButton>
+#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
 
-const QColor Heading(Qt::red);
-const QColor Text(235, 235, 235);
 constexpr int PortraitPixels = 50;
 constexpr int PortraitColumns = 5;
 
@@ -35,14 +33,16 @@ template <typename W> W* named(W* widget, const QString& objectName, const QStri
     return widget;
 }
 
-QGroupBox* group(const QString& title) {
-    auto* box = new QGroupBox(title);
-    box->setFont(controls::arial(9, true));
-    QPalette palette = box->palette();
-    palette.setColor(QPalette::WindowText, Heading);
-    box->setPalette(palette);
-    return box;
-}
+// The game's look: white and red on black. Group titles stand out in red; the
+// chosen portrait has a red frame, the one with the keyboard focus a dotted one.
+const QString Look = QStringLiteral("#frmCoop { background: black; }"
+                                    "QLabel { color: rgb(235, 235, 235); }"
+                                    "QLabel#lblMessage[trouble=\"true\"] { color: red; }"
+                                    "QGroupBox { color: red; font-weight: bold; }"
+                                    "QToolButton { border: 3px solid black; padding: 1px; }"
+                                    "QToolButton:focus { border: 3px dotted white; }"
+                                    "QToolButton:checked { border: 3px solid red; }"
+                                    "QToolButton:checked:focus { border: 3px dotted red; }");
 
 } // namespace
 
@@ -51,14 +51,10 @@ CoopWindow::CoopWindow(const QString& programFolder) : random_(coop::systemRando
     setWindowTitle(QStringLiteral("Chicken Coop"));
     setWindowIcon(QIcon(QStringLiteral(":/pictures/program.ico")));
     setFont(controls::arial(9));
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, Qt::black);
-    palette.setColor(QPalette::WindowText, Text);
-    setPalette(palette);
-    setAutoFillBackground(true);
+    setStyleSheet(Look);
 
     // The chicken shown: the player's own, or one picked or hatched.
-    QGroupBox* shown = group(QStringLiteral("Your chicken"));
+    auto* shown = new QGroupBox(QStringLiteral("Your chicken"));
     lblSource = named(new QLabel, QStringLiteral("lblSource"), QStringLiteral("Chicken file"));
     lblSource->setWordWrap(true);
     lblSource->setTextFormat(Qt::PlainText);
@@ -75,7 +71,7 @@ CoopWindow::CoopWindow(const QString& programFolder) : random_(coop::systemRando
     shownLayout->addWidget(lblStats, 1, 1);
 
     // The flock.
-    QGroupBox* flock = group(QStringLiteral("Pick one of the flock"));
+    auto* flock = new QGroupBox(QStringLiteral("Pick one of the flock"));
     cboFlock = named(new QComboBox, QStringLiteral("cboFlock"), QStringLiteral("Flock chicken"));
     cmdPick = named(new QPushButton(QStringLiteral("&Pick")), QStringLiteral("cmdPick"),
                     QStringLiteral("Pick this flock chicken"));
@@ -95,7 +91,7 @@ CoopWindow::CoopWindow(const QString& programFolder) : random_(coop::systemRando
     flockLayout->addWidget(cmdPick);
 
     // The hatchery.
-    QGroupBox* hatchery = group(QStringLiteral("Hatch a new chicken"));
+    auto* hatchery = new QGroupBox(QStringLiteral("Hatch a new chicken"));
     txtName = named(new QLineEdit, QStringLiteral("txtName"), QStringLiteral("New chicken's name"));
     txtName->setMaxLength(static_cast<int>(hatchery::MaxNameLength));
     auto* nameLabel = new QLabel(QStringLiteral("&Name:"));
@@ -148,16 +144,17 @@ CoopWindow::CoopWindow(const QString& programFolder) : random_(coop::systemRando
     connect(txtName, &QLineEdit::returnPressed, this, &CoopWindow::cmdHatch_Click);
 
     showCurrent();
+    txtName->setFocus();
 }
 
 void CoopWindow::showCurrent() {
     const QString path = chickenstore::playerChickenPath();
     const coop::Reading reading = coop::read(path);
     if (!reading.problem.isEmpty()) {
-        showProblem(QStringLiteral("Your chicken: %1").arg(path), reading.problem);
+        showProblem(QStringLiteral("File: %1").arg(path), reading.problem);
         return;
     }
-    showChicken(*reading.chicken, QStringLiteral("Your chicken: %1").arg(path));
+    showChicken(*reading.chicken, QStringLiteral("File: %1").arg(path));
 }
 
 void CoopWindow::showChicken(const ChickenRecord& chicken, const QString& heading) {
@@ -177,9 +174,9 @@ void CoopWindow::showProblem(const QString& heading, const QString& problem) {
 }
 
 void CoopWindow::say(const QString& message, bool trouble) {
-    QPalette palette = lblMessage->palette();
-    palette.setColor(QPalette::WindowText, trouble ? Heading : Text);
-    lblMessage->setPalette(palette);
+    lblMessage->setProperty("trouble", trouble);
+    lblMessage->style()->unpolish(lblMessage);
+    lblMessage->style()->polish(lblMessage);
     lblMessage->setText(message);
 }
 
@@ -192,7 +189,7 @@ void CoopWindow::cmdPick_Click() {
     }
     candidate_ = reading.chicken;
     hatched_ = false;
-    showChicken(*candidate_, QStringLiteral("Picked from the flock (not saved yet): %1").arg(path));
+    showChicken(*candidate_, QStringLiteral("Picked from the flock, not saved yet: %1").arg(path));
     cmdSave->setEnabled(true);
     say(QStringLiteral("Save to make it your chicken."), false);
 }
@@ -207,7 +204,7 @@ void CoopWindow::cmdHatch_Click() {
     candidate_ =
         hatchery::hatch(check.bytes, static_cast<int16_t>(portraits_->checkedId()), random_);
     hatched_ = true;
-    showChicken(*candidate_, QStringLiteral("Hatched (not saved yet)"));
+    showChicken(*candidate_, QStringLiteral("Hatched, not saved yet"));
     cmdSave->setEnabled(true);
     say(QStringLiteral("Hatch again for other stats, or save to make it your chicken."), false);
 }
