@@ -3,8 +3,10 @@
 #include "app/Platform.h"
 #include "app/Vars.h"
 #include "chicken/ChickenFile.h"
+#include "chicken/ChickenStore.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QPainter>
 #include <QPalette>
 #include <QPixmap>
@@ -65,6 +67,13 @@ void DrawGradient(QWidget* window) {
     palette.setBrush(QPalette::Window, QBrush(background));
     window->setPalette(palette);
     window->setAutoFillBackground(true);
+}
+
+void ChooseChickenPath() {
+    GetAppPath();
+    const QString chosen = chickenstore::chosenChickenPath(QFile::decodeName(ChickenOption.c_str()),
+                                                           QFile::decodeName(AppPath.c_str()));
+    ChickenPath = QFile::encodeName(chosen).toStdString();
 }
 
 bool LoadChickenData() {

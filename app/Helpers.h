@@ -25,7 +25,12 @@ void MakeTopmost(QWidget* window);
 // as the window's background; it stays the background across repaints.
 void DrawGradient(QWidget* window);
 
-// Reads the file at ChickenPath into OwnChicken. On any failure shows the data-file error
+// Sets ChickenPath to the chicken file to read: ChickenOption when given, else
+// the player's own chicken when it exists, else chicken.dat in the program's
+// folder (calls GetAppPath).
+void ChooseChickenPath();
+
+// Reads ChickenPath's file into OwnChicken. On any failure shows the data-file error
 // and ends the program; returns false then (only ever seen under test).
 bool LoadChickenData();
 

@@ -51,6 +51,7 @@ void reset() {
     HostAddress.clear();
     AppPath.clear();
     ChickenPath.clear();
+    ChickenOption.clear();
 }
 
 } // namespace Vars

@@ -17,6 +17,7 @@ inline uint8_t GameMode = 0;          // 1 hosting, 2 joining
 inline std::string HostAddress;       // as typed at the address prompt
 inline std::string AppPath;           // the program's folder, ending in "/"
 inline std::string ChickenPath;       // the chicken data file the title screen reads
+inline std::string ChickenOption;     // --chicken FILE as a full path; empty without it
 
 // Puts every global back to its start-of-program value (tests).
 void reset();

@@ -56,8 +56,7 @@ frmTitle::frmTitle() {
 }
 
 void frmTitle::Form_Load() {
-    Vars::GetAppPath();
-    Vars::ChickenPath = Vars::AppPath + "chicken.dat";
+    Vars::ChooseChickenPath();
     if (!Vars::LoadChickenData())
         return;
     Text1->setText(Winsock3->LocalIP());

@@ -1,18 +1,40 @@
 // Quorvel: a two-player network chicken fight. The program opens on its splash
 // screen, which hands over to the title screen.
 
+#include "app/CommandLine.h"
 #include "app/Forms.h"
+#include "app/Vars.h"
 #include "app/frmtamberlo.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QFileInfo>
 
 int main(int argc, char* argv[]) {
     // Qt's own event loop rather than GLib's: GLib wakes itself up twice for every
     // message sent, which costs the match's messages a tenth of their round trip.
     qputenv("QT_NO_GLIB", "1");
+    QCoreApplication::setApplicationName(QStringLiteral("quorvel"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Quorvel: a two-player network chicken fight. Without --chicken the game "
+                       "fights with your own chicken (quorvel/chicken.dat in your data folder, "
+                       "saved by quorvel-coop) when there is one, else with chicken.dat beside "
+                       "the program."));
+    const QCommandLineOption chicken(QStringLiteral("chicken"),
+                                     QStringLiteral("Fight with the chicken in FILE."),
+                                     QStringLiteral("FILE"));
+    parser.addOption(chicken);
+    if (const int status = commandline::parse(parser, argc, argv, false); status >= 0)
+        return status;
+    // A relative name means the folder the game was started from.
+    if (parser.isSet(chicken))
+        Vars::ChickenOption =
+            QFile::encodeName(QFileInfo(parser.value(chicken)).absoluteFilePath()).toStdString();
+
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("quorvel"));
-    QApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("quorvel"));
     Forms::show<frmtamberlo>();
     return QApplication::exec();

@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QtTest>
 
 class TestTitle : public QObject {
@@ -122,6 +123,80 @@ private slots:
         QVERIFY(platform::programEnded());
         QCOMPARE(platform::endStatus(), 1);
         QVERIFY(!Forms::get<frmTitle>().isVisible());
+    }
+
+    // Which chicken the title's load reads: --chicken, else the player's own,
+    // else the program folder's. A broken file in the first place that applies
+    // ends the program with the error box; it never falls back to the next.
+    void chickenComesFromTheFirstPlaceThatApplies_data() {
+        QTest::addColumn<QString>("option");  // the --chicken file
+        QTest::addColumn<QString>("own");     // the player's own chicken
+        QTest::addColumn<QString>("program"); // chicken.dat beside the program
+        QTest::addColumn<QString>("fought");  // the chicken's name; empty: the error box
+        const QString broken = QStringLiteral(QUORVEL_BAD_FILES "/nineteen-fields.dat");
+        QTest::newRow("option first") << "bruno.dat"
+                                      << "pip.dat"
+                                      << "rosie.dat"
+                                      << "Bruno, the Brave";
+        QTest::newRow("own chicken next") << ""
+                                          << "pip.dat"
+                                          << "rosie.dat"
+                                          << "Pip";
+        QTest::newRow("program folder last") << ""
+                                             << ""
+                                             << "rosie.dat"
+                                             << "Rosie";
+        QTest::newRow("broken option") << broken << "pip.dat"
+                                       << "rosie.dat"
+                                       << "";
+        QTest::newRow("missing option") << "missing.dat"
+                                        << "pip.dat"
+                                        << "rosie.dat"
+                                        << "";
+        QTest::newRow("broken own chicken") << "" << broken << "rosie.dat"
+                                            << "";
+        QTest::newRow("broken program folder") << ""
+                                               << "" << broken << "";
+    }
+    void chickenComesFromTheFirstPlaceThatApplies() {
+        QFETCH(QString, option);
+        QFETCH(QString, own);
+        QFETCH(QString, program);
+        QFETCH(QString, fought);
+        QTemporaryDir dir;
+        const auto place = [&](const QString& sample, const QString& path) {
+            if (sample.isEmpty())
+                return;
+            QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+            QFile::remove(path);
+            const QString source = sample.startsWith('/')
+                                       ? sample
+                                       : QStringLiteral(QUORVEL_ASSETS "/chickens/") + sample;
+            QVERIFY(!QFile::exists(source) || QFile::copy(source, path));
+        };
+        qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath("data")));
+        useChicken(QString());
+        place(program, dataFile());
+        place(own, dir.filePath("data/quorvel/chicken.dat"));
+        place(option, dir.filePath("option.dat"));
+        if (!option.isEmpty())
+            Vars::ChickenOption = QFile::encodeName(dir.filePath("option.dat")).toStdString();
+
+        Forms::show<frmTitle>();
+        qunsetenv("XDG_DATA_HOME");
+        if (fought.isEmpty()) {
+            QCOMPARE(boxes.size(), 1);
+            QCOMPARE(boxes[0].text, QStringLiteral("An error has occured loading the chicken data "
+                                                   "file, it may be corrupt or may not exist.  "
+                                                   "Quitting."));
+            QCOMPARE(boxes[0].caption, QStringLiteral("Error"));
+            QVERIFY(platform::programEnded());
+            QCOMPARE(platform::endStatus(), 1);
+        } else {
+            QVERIFY(boxes.isEmpty());
+            QVERIFY(Forms::get<frmTitle>().isVisible());
+            QCOMPARE(QString::fromLatin1(Vars::OwnChicken.Name.c_str()), fought);
+        }
     }
 
     void cancelAtTheAddressPromptKeepsTheTitle() {

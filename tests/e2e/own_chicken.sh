@@ -2,7 +2,8 @@
 # The player's own chicken reaches the peer: quorvel-coop --hatch saves a new
 # chicken into a private user data folder, the game (started with no option)
 # hosts a match by keys, and the practice opponent joining it must receive that
-# chicken's name in the game's "A" message (its start line names it).
+# chicken's name in the game's "A" message (its start line names it). First,
+# the game's --help, --version and an unknown option, without a display.
 #
 #   own_chicken.sh GAME COOP SPARRING
 set -uo pipefail
@@ -30,6 +31,15 @@ export XDG_DATA_HOME="$work/data" LC_ALL=C.UTF-8
 name="Hénriette, the Bold"
 "$coop" --hatch "$name" >"$work/coop.log" 2>&1 || fail "quorvel-coop --hatch"
 [ -f "$XDG_DATA_HOME/quorvel/chicken.dat" ] || fail "no chicken in the user's data folder"
+
+# The game's command line is answered before any window: no display is needed.
+(
+    unset DISPLAY QT_QPA_PLATFORM
+    "$game" --help | grep -q -- "--chicken <FILE>" || fail "quorvel --help"
+    "$game" --version | grep -qx "quorvel [0-9.]*" || fail "quorvel --version"
+    "$game" --fly 2>"$work/option.log"
+    [ $? = 2 ] && grep -q "Unknown option 'fly'" "$work/option.log" || fail "unknown option"
+) || exit 1
 
 start_x || exit 1
 export QT_LOGGING_RULES="quorvel.boxes.info=true" QT_MESSAGE_PATTERN="%{message}"
