@@ -19,10 +19,10 @@ int main(int argc, char* argv[]) {
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Quorvel: a two-player network chicken fight. Without --chicken the game "
-                       "fights with your own chicken (quorvel/chicken.dat in your data folder, "
-                       "saved by quorvel-coop) when there is one, else with chicken.dat beside "
-                       "the program."));
+        QStringLiteral("Quorvel: a two-player network chicken fight.\n"
+                       "Without --chicken the game fights with your own chicken\n"
+                       "(quorvel/chicken.dat in your data folder, saved by quorvel-coop)\n"
+                       "when there is one, else with chicken.dat beside the program."));
     const QCommandLineOption chicken(QStringLiteral("chicken"),
                                      QStringLiteral("Fight with the chicken in FILE."),
                                      QStringLiteral("FILE"));
