@@ -59,6 +59,7 @@ CoopWindow::CoopWindow(const QString& programFolder) : random_(coop::systemRando
     lblSource->setWordWrap(true);
     lblSource->setTextFormat(Qt::PlainText);
     lblSource->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    lblSource->setFocusPolicy(Qt::StrongFocus); // a screen reader reads it on Tab
     picPortrait = named(new QLabel, QStringLiteral("picPortrait"), QStringLiteral("Portrait"));
     picPortrait->setFixedSize(PortraitPixels, PortraitPixels);
     lblStats = named(new QLabel, QStringLiteral("lblStats"), QStringLiteral("Stats"));
