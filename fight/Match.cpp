@@ -135,7 +135,9 @@ void Match::action(int index) {
 }
 
 void Match::hit() {
-    if (!send(wire::damageMessage(damage)))
+    // A blow struck after the end (a click already on its way) is sent but
+    // counts for nothing more.
+    if (!send(wire::damageMessage(damage)) || finished)
         return;
     opponentRecord.HitPoints = rules::lowerHitPoints(opponentRecord.HitPoints, damage);
     view.commented(rules::rollHitLine(ownRecord.Name, opponentRecord.Name, damage));

@@ -114,12 +114,13 @@ private slots:
         QTest::newRow("a miss sends nothing")
             << false << L{"open", "act 1"} << L{"14:2", "8:5", "3:3"} << L{}
             << L{"refreshed", "deflect!", "Kid misses.", "refreshed"};
-        QTest::newRow("the winning blow ends the match")
-            << false << L{"open", "act 0", "K9", "lost"} << L{"17:17", "8:1", "3:1"} << L{"K16"}
+        QTest::newRow("the winning blow ends the match; a late click only sends")
+            << false << L{"open", "act 0", "K9", "lost", "act 0"}
+            << L{"17:17", "8:1", "3:1", "17:17", "8:1"} << L{"K16", "K16"}
             << L{"refreshed",  "Kid does 16 point(s) of damage!",
                  "refreshed",  "hit!",
                  "charge off", "Kid wins the match!",
-                 "won"};
+                 "won",        "refreshed"};
         QTest::newRow("a losing blow received ends it, later ones are not read")
             << false << L{"K40", "K3", "lost"} << L{"3:2"} << L{}
             << L{"fight",
