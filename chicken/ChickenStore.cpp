@@ -32,8 +32,8 @@ QString chosenChickenPath(const QString& option, const QString& programFolder) {
 
 QString flockFolder(const QString& programFolder) {
     const QDir program(programFolder);
-    // A build keeps the flock beside the programs; an installed tree keeps the
-    // programs in lib/quorvel (or bin) and the flock in share.
+    // A build keeps the flock beside the programs, and an installed program
+    // folder links to it; other trees keep it in share.
     QStringList candidates = {program.filePath(QStringLiteral("chickens")),
                               program.filePath(QStringLiteral("../share/") + FlockSubfolder),
                               program.filePath(QStringLiteral("../../share/") + FlockSubfolder)};

@@ -21,9 +21,10 @@ QString playerChickenPath();
 // player's own chicken when it exists, else chicken.dat in `programFolder`.
 QString chosenChickenPath(const QString& option, const QString& programFolder);
 
-// The folder of the sample flock: chickens/ beside the program in a build, else
-// share/quorvel/chickens of the tree the program is installed in, else of the
-// system's data folders. Empty when there is none.
+// The folder of the sample flock: chickens/ beside the program (in a build, and
+// as a link in an installed program folder), else share/quorvel/chickens of the
+// tree the program is installed in, else of the system's data folders. Empty
+// when there is none.
 QString flockFolder(const QString& programFolder);
 
 // `name` as the file and the wire carry it (one Latin-1 byte per character), or

@@ -7,8 +7,11 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 RUN_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-multimedia-dev libgl-dev
     libqt6multimedia6 qt6-qpa-plugins fonts-liberation)
 # What the test suite needs on top: an X server for the two-program tests and a
-# way to drive it like a person, clang's libFuzzer for the fuzz targets.
-TEST_PACKAGES=(xvfb xauth xdotool x11-utils clang-14 libclang-rt-14-dev tcpdump procps dpkg-dev desktop-file-utils appstream file)
+# way to drive it like a person, clang's libFuzzer for the fuzz targets, Debian's
+# judges of a package (lintian) and of a hardened binary (hardening-check, in
+# devscripts).
+TEST_PACKAGES=(xvfb xauth xdotool x11-utils clang-14 libclang-rt-14-dev tcpdump procps dpkg-dev desktop-file-utils appstream file
+    lintian devscripts)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then
