@@ -56,8 +56,10 @@ private:
         const bool following = !chosen && dialog.textValue() == filled;
         refreshing = true;
         list->clear();
-        for (const HeardHost& host : hosts)
+        for (const HeardHost& host : hosts) {
             list->addItem(describe(host));
+            qCInfo(lcBoxes).noquote() << "prompt offers:" << describe(host);
+        }
         list->setVisible(!hosts.isEmpty());
         refreshing = false;
         if (following) {
