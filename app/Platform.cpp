@@ -9,6 +9,9 @@
 #include <QListWidget>
 #include <QLoggingCategory>
 #include <QMessageBox>
+#include <QScrollBar>
+
+#include <algorithm>
 
 #include <cstdio>
 #include <unistd.h>
@@ -41,9 +44,7 @@ public:
         list->setObjectName(QStringLiteral("lstHosts"));
         list->setSelectionMode(QAbstractItemView::SingleSelection);
         list->hide();
-        // The dialog's layout: the prompt, the field, the buttons.
-        if (auto* layout = qobject_cast<QBoxLayout*>(owner.layout()))
-            layout->insertWidget(1, list);
+        owner.installEventFilter(this);
         connect(list, &QListWidget::currentRowChanged, this, &HostList::choose);
         connect(list, &QListWidget::itemDoubleClicked, &owner, &QDialog::accept);
         connect(&hosts, &HeardHosts::changed, this, &HostList::refresh);
@@ -51,6 +52,19 @@ public:
     }
 
 private:
+    // The dialog lays itself out (the prompt, the field, the buttons) as it is
+    // shown; the list goes in under the prompt then.
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show && !placed) {
+            if (auto* layout = qobject_cast<QBoxLayout*>(dialog.layout())) {
+                layout->insertWidget(1, list);
+                placed = true;
+                dialog.adjustSize();
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
     void refresh() {
         const QList<HeardHost>& hosts = heard.list();
         const bool following = !chosen && dialog.textValue() == filled;
@@ -60,6 +74,12 @@ private:
             list->addItem(describe(host));
             qCInfo(lcBoxes).noquote() << "prompt offers:" << describe(host);
         }
+        // Wide enough for the longest entry, high enough for four of them.
+        const int frame = 2 * list->frameWidth();
+        list->setMinimumWidth(list->sizeHintForColumn(0) + frame +
+                              list->verticalScrollBar()->sizeHint().width());
+        list->setFixedHeight(list->sizeHintForRow(0) * int(std::min<qsizetype>(hosts.size(), 4)) +
+                             frame);
         list->setVisible(!hosts.isEmpty());
         refreshing = false;
         if (following) {
@@ -83,6 +103,7 @@ private:
     QString filled; // what the field was last filled with
     bool chosen = false;
     bool refreshing = false;
+    bool placed = false;
 };
 
 QString realInputBox(const QString& prompt, const QString& defaultAnswer, const HeardHosts* heard) {

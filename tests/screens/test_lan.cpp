@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QInputDialog>
+#include <QLayout>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
@@ -61,7 +62,8 @@ struct Shown {
 Shown shown(QInputDialog& prompt) {
     Shown now{{}, prompt.textValue()};
     auto* list = prompt.findChild<QListWidget*>(QStringLiteral("lstHosts"));
-    if (list && list->isVisible()) {
+    // Listed: laid out under the prompt's text, above the field.
+    if (list && list->isVisible() && prompt.layout()->indexOf(list) == 1) {
         for (int i = 0; i < list->count(); ++i)
             now.listed << list->item(i)->text();
     }
