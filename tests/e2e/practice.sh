@@ -38,8 +38,18 @@ start_x || exit 1
 export QT_LOGGING_RULES="quorvel.boxes.info=true" QT_MESSAGE_PATTERN="%{message}"
 unset QT_QPA_PLATFORM
 
-"$here/../../scripts/practice" --no-build --game "$work/game/quorvel" --sparring "$sparring" \
-    --chicken "$work/sparky.dat" >"$work/practice.log" 2>&1 &
+if [ "$mode" = desktop-action ]; then
+    # As installed: the launcher and both programs in one folder on the PATH.
+    cp "$sparring" "$here/../../sparring/quorvel-practice" "$work/game/"
+    action=$(sed -n '/^\[Desktop Action practice\]/,/^\[/s/^Exec=//p' \
+        "$here/../../packaging/quorvel.desktop")
+    [ -n "$action" ] || { echo "FAIL: no practice action in the desktop entry"; exit 1; }
+    # The opponent's default chicken (Bruno) is the one the player meets.
+    (cd / && PATH="$work/game:$PATH" exec $action) >"$work/practice.log" 2>&1 &
+else
+    "$here/../../scripts/practice" --no-build --game "$work/game/quorvel" --sparring "$sparring" \
+        --chicken "$work/sparky.dat" >"$work/practice.log" 2>&1 &
+fi
 practice_pid=$!
 
 fail() {
