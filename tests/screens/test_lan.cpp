@@ -248,7 +248,9 @@ private slots:
         QVERIFY(sent > 10000);
         QVERIFY2(longest < 50, qPrintable(QString::number(longest)));
         QCOMPARE(mostHosts, announcement::HostsMax);
+#ifndef __SANITIZE_ADDRESS__ // whose quarantine keeps freed memory resident
         QVERIFY2(grownKb < 2048, qPrintable(QString::number(grownKb)));
+#endif
     }
 };
 
