@@ -11,12 +11,14 @@
 #include "link/Announcement.h"
 #include "link/Lan.h"
 #include "link/frmWinSock2.h"
+#include "link/frmWinsock1.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QInputDialog>
 #include <QLayout>
 #include <QListWidget>
+#include <QNetworkDatagram>
 #include <QPushButton>
 #include <QTimer>
 #include <QUdpSocket>
@@ -91,6 +93,28 @@ frmTitle& showTitle() {
     Forms::show<frmTitle>();
     return Forms::get<frmTitle>();
 }
+
+// Every announcement on the group, with the time it arrived.
+class Ear : public QObject {
+public:
+    Ear() {
+        socket.bind(Group, announcement::Port, QUdpSocket::ShareAddress);
+        socket.joinMulticastGroup(Group);
+        clock.start();
+        connect(&socket, &QUdpSocket::readyRead, this, [this] {
+            while (socket.hasPendingDatagrams()) {
+                heard << socket.receiveDatagram().data();
+                at << clock.elapsed();
+            }
+        });
+    }
+    QList<QByteArray> heard;
+    QList<qint64> at;
+    QElapsedTimer clock;
+
+private:
+    QUdpSocket socket;
+};
 
 qint64 residentKb() {
     QFile statm(QStringLiteral("/proc/self/statm"));
@@ -182,6 +206,41 @@ private slots:
             prompt.reject();
         });
         QVERIFY(Vars::HostAddress.empty());
+    }
+
+    // The host screen announces its match from a successful listen, once a
+    // second, until a joiner is taken or the screen closes.
+    void hostScreenAnnouncesWhileItWaits_data() {
+        QTest::addColumn<bool>("joinerComes");
+        QTest::newRow("until a joiner connects") << true;
+        QTest::newRow("until the screen closes") << false;
+    }
+    void hostScreenAnnouncesWhileItWaits() {
+        QFETCH(bool, joinerComes);
+        Ear ear;
+        Vars::OwnChicken = chicken("Rex", 30);
+        Vars::GameMode = 1;
+        const qint64 shownAt = ear.clock.elapsed();
+        Forms::show<frmWinsock1>();
+        QTRY_COMPARE_WITH_TIMEOUT(ear.heard.size(), 4, 5000);
+        QCOMPARE(ear.heard, QList<QByteArray>(4, "QUORVEL 1 1425 Rex"));
+        QVERIFY2(ear.at[0] - shownAt < 200, qPrintable(QString::number(ear.at[0] - shownAt)));
+        QByteArray gaps;
+        QVERIFY2(within({ear.at[1] - ear.at[0], ear.at[2] - ear.at[1], ear.at[3] - ear.at[2]}, 950,
+                        1100, gaps),
+                 gaps.constData());
+
+        Peer peer;
+        if (joinerComes) {
+            QVERIFY(peer.connectToProgram());
+            QVERIFY(peer.waitForBytes(1)); // the ready signal: taken
+        } else {
+            Forms::get<frmWinsock1>().close();
+            QVERIFY(Forms::loaded<frmTitle>());
+        }
+        const qsizetype before = ear.heard.size();
+        QTest::qWait(2500);
+        QCOMPARE(ear.heard.size(), before);
     }
 
     // Thousands of forged datagrams a second, from a thread of this process over
