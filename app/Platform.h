@@ -4,11 +4,38 @@
 // boxes, the end of the program and the sound player. Each defaults to the real
 // thing; tests install their own through seams().
 
+#include <QList>
+#include <QObject>
 #include <QString>
 
 #include <functional>
 
 namespace platform {
+
+// A host heard announcing its match on the local network.
+struct HeardHost {
+    QString name;    // shown as plain text
+    QString address; // what choosing the host puts in the address field
+
+    bool operator==(const HeardHost&) const = default;
+};
+
+// The hosts the address prompt offers, the newest first. They may come and go
+// while the prompt is open; it follows them.
+class HeardHosts : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    const QList<HeardHost>& list() const { return hosts; }
+    // Emits changed() when `now` differs from the list held.
+    void set(const QList<HeardHost>& now);
+
+signals:
+    void changed();
+
+private:
+    QList<HeardHost> hosts;
+};
 
 // The title that boxes without a caption of their own carry.
 inline const QString AppTitle = QStringLiteral("Quorvel");
@@ -16,8 +43,13 @@ inline const QString AppTitle = QStringLiteral("Quorvel");
 struct Seams {
     // A modal box with one OK button and no icon; returns when it is closed.
     std::function<void(const QString& text, const QString& caption)> messageBox;
-    // A modal prompt with OK and Cancel; Cancel gives the empty text.
-    std::function<QString(const QString& prompt, const QString& defaultAnswer)> inputBox;
+    // A modal prompt with OK and Cancel; Cancel gives the empty text. With hosts
+    // heard (`heard` not null and not empty) it lists them too, and its field
+    // holds the first one's address instead of `defaultAnswer` until the player
+    // types or chooses; with none it is the plain prompt.
+    std::function<QString(const QString& prompt, const QString& defaultAnswer,
+                          const HeardHosts* heard)>
+        inputBox;
     // Ends the program at once with `status`: no close or unload step runs.
     std::function<void(int status)> endProgram;
     // Starts playing the WAV file at `path` and returns at once; a new sound
@@ -31,7 +63,10 @@ Seams& seams();
 void resetSeams();
 
 void MsgBox(const QString& text, const QString& caption = AppTitle);
-QString InputBox(const QString& prompt, const QString& defaultAnswer);
+QString InputBox(const QString& prompt, const QString& defaultAnswer,
+                 const HeardHosts* heard = nullptr);
+// How the prompt lists a host: "Rex at 192.168.1.23".
+QString describe(const HeardHost& host);
 // Ends the program. With the real seam this never returns; under test it
 // records the status, and callers return straight after it.
 void EndProgram(int status);

@@ -6,7 +6,9 @@
 #include "app/Platform.h"
 #include "app/Twips.h"
 #include "app/Vars.h"
+#include "link/Lan.h"
 #include "link/Winsock.h"
+#include "link/Wire.h"
 #include "link/frmWinSock2.h"
 #include "link/frmWinsock1.h"
 
@@ -15,6 +17,27 @@
 #include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>
+
+namespace {
+
+// The hosts of matches on the port this program joins, as the prompt offers them.
+// A name is shown byte for byte (Latin-1), control characters as blanks.
+QList<platform::HeardHost> offered(const HostListener& listener) {
+    QList<platform::HeardHost> hosts;
+    for (const HostListener::Host& host : listener.hosts()) {
+        if (host.match.port != wire::MatchPort)
+            continue;
+        QString name = QString::fromLatin1(host.match.name);
+        for (QChar& c : name) {
+            if (c.category() == QChar::Other_Control)
+                c = QLatin1Char(' ');
+        }
+        hosts.append({name, host.address.toString()});
+    }
+    return hosts;
+}
+
+} // namespace
 
 frmTitle::frmTitle() {
     using namespace controls;
@@ -46,6 +69,11 @@ frmTitle::frmTitle() {
 
     Winsock3 = new Winsock(this);
     Winsock3->setObjectName(QStringLiteral("Winsock3"));
+    Hosts = new HostListener(this);
+    Hosts->setObjectName(QStringLiteral("Hosts"));
+    heardHosts = new platform::HeardHosts(this);
+    connect(Hosts, &HostListener::changed, heardHosts,
+            [this] { heardHosts->set(offered(*Hosts)); });
 
     setTabOrder(Command1, Command2);
     Command1->setFocus();
@@ -63,7 +91,14 @@ void frmTitle::Form_Load() {
     if (Vars::OwnChicken.flaggedAsCheater()) {
         platform::MsgBox(QStringLiteral("Cheater!"));
         platform::EndProgram(1);
+        return;
     }
+    // Without the group (no network, port taken) the prompt simply lists nobody.
+    Hosts->start();
+}
+
+void frmTitle::Form_Unload() {
+    Hosts->stop();
 }
 
 void frmTitle::Command1_Click() {
@@ -76,8 +111,8 @@ void frmTitle::Command1_Click() {
 void frmTitle::Command2_Click() {
     Vars::GameMode = 2;
     Vars::PlayClickSound();
-    const QString answer =
-        platform::InputBox(QStringLiteral("Enter Address"), QStringLiteral("000.000.000.000"));
+    const QString answer = platform::InputBox(QStringLiteral("Enter Address"),
+                                              QStringLiteral("000.000.000.000"), heardHosts);
     Vars::HostAddress = answer.toStdString();
     if (Vars::HostAddress.empty())
         return;

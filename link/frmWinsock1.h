@@ -7,6 +7,8 @@
 
 #include <QtGlobal>
 
+class Announcer;
+
 class frmWinsock1 : public ConnectionScreen {
     Q_OBJECT
 public:
@@ -14,9 +16,13 @@ public:
     void Form_Load();
 
     Winsock* Winsock1;
+    // Tells the local network about the match while the screen waits for a joiner.
+    Announcer* Announcer1;
 
     void Winsock1_ConnectionRequest(qintptr requestID);
     void Winsock1_DataArrival();
+    // The screen closes: no more announcements, then as every connection screen.
+    void Form_Unload();
 
     // The screen's socket while the screen is loaded, else null; never loads it.
     static Winsock* loadedSocket();

@@ -7,11 +7,11 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 RUN_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-multimedia-dev libgl-dev
     libqt6multimedia6 qt6-qpa-plugins fonts-liberation)
 # What the test suite needs on top: an X server for the two-program tests and a
-# way to drive it like a person, clang's libFuzzer for the fuzz targets, Debian's
-# judges of a package (lintian) and of a hardened binary (hardening-check, in
-# devscripts).
+# way to drive it like a person, clang's libFuzzer for the fuzz targets, ip for
+# the private network the suite runs in, Debian's judges of a package (lintian)
+# and of a hardened binary (hardening-check, in devscripts).
 TEST_PACKAGES=(xvfb xauth xdotool x11-utils clang-14 libclang-rt-14-dev tcpdump procps dpkg-dev desktop-file-utils appstream file
-    lintian devscripts)
+    iproute2 lintian devscripts)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then
@@ -36,6 +36,24 @@ need_packages() {
     as_root env DEBIAN_FRONTEND=noninteractive apt-get update -q &&
         as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
             "${missing[@]}"
+}
+
+# in_private_network COMMAND...: runs the command in a network namespace of its
+# own whose only interface is loopback, with the multicast group routed on it
+# (from 127.0.0.1, or datagrams would come from 0.0.0.0): hosts' announcements
+# reach the programs on this machine and nothing leaves it. Needs root, or user
+# namespaces. Inside such a namespace already, runs the command as it is.
+in_private_network() {
+    if [ "${QUORVEL_PRIVATE_NETWORK:-0}" = 1 ]; then
+        "$@"
+        return
+    fi
+    local unshare=(unshare --net)
+    [ "$(id -u)" -eq 0 ] || unshare=(unshare --net --map-root-user)
+    QUORVEL_PRIVATE_NETWORK=1 "${unshare[@]}" bash -c 'ip link set lo up &&
+        ip link set lo multicast on &&
+        ip route add 239.0.0.0/8 dev lo src 127.0.0.1 &&
+        exec "$@"' private-network "$@"
 }
 
 # build DIR [cmake options...]: configures (once) and builds the project into DIR.

@@ -2,6 +2,7 @@
 
 #include "chicken/ChickenFile.h"
 #include "fight/Rules.h"
+#include "link/Lan.h"
 #include "link/Winsock.h"
 #include "link/Wire.h"
 
@@ -20,7 +21,8 @@ QTimer* timer(QObject* parent, int interval) {
 } // namespace
 
 Sparring::Sparring(const ChickenRecord& chicken, QObject* parent)
-    : QObject(parent), link(new Winsock(this)), transferTimer(timer(this, wire::TransferTickMs)),
+    : QObject(parent), link(new Winsock(this)), announcer(new Announcer(this)),
+      transferTimer(timer(this, wire::TransferTickMs)),
       waitTimer(timer(this, wire::WaitBeforeFightMs)), chargeTimer(new QTimer(this)),
       ownChicken(chicken) {
     connect(link, &Winsock::ConnectionRequest, this, &Sparring::connectionRequest);
@@ -86,6 +88,7 @@ bool Sparring::host() {
     link->LocalPort = MatchPort;
     if (!link->Listen())
         return false;
+    announcer->start(MatchPort, ownChicken.Name);
     emit status(QStringLiteral("Waiting for a connection on port %1 . . .").arg(MatchPort));
     return true;
 }
@@ -105,7 +108,9 @@ void Sparring::join(const QString& address) {
 }
 
 void Sparring::connectionRequest(qintptr requestID) {
-    // Closing stops the listening, so no second joiner gets in.
+    // Closing stops the listening, so no second joiner gets in, and the match is
+    // no longer offered.
+    announcer->stop();
     if (link->State() != Winsock::sckClosed)
         link->Close();
     if (!link->Accept(requestID)) {
@@ -188,6 +193,7 @@ void Sparring::finish(int exitStatus) {
     if (done)
         return;
     done = true;
+    announcer->stop();
     transferTimer->stop();
     waitTimer->stop();
     chargeTimer->stop();

@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 
+class Announcer;
 class QTimer;
 class Winsock;
 
@@ -33,8 +34,9 @@ public:
     // be read, is not a chicken data file, or holds a cheating chicken.
     static std::optional<ChickenRecord> loadChicken(const QString& path, QString& error);
 
-    // Listens on MatchPort for one joiner. False, with errorText set, when the
-    // port cannot be listened on.
+    // Listens on MatchPort for one joiner and announces the match to the local
+    // network until one connects. False, with errorText set, when the port
+    // cannot be listened on.
     bool host();
     // Connects to `address` (IPv4, IPv6 or a host name) on MatchPort. A failure
     // is reported through status and finished(1).
@@ -77,6 +79,7 @@ private:
     void opponentLeft() override;
 
     Winsock* const link;
+    Announcer* const announcer;
     QTimer* const transferTimer;
     QTimer* const waitTimer;
     QTimer* const chargeTimer;

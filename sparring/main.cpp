@@ -44,8 +44,9 @@ int main(int argc, char* argv[]) {
         "Exit status: 0 at the end of the match (won or lost), 1 when the connection cannot be\n"
         "made or is lost or the chicken file cannot be used, 2 for a wrong command line.\n"
         "\n"
-        "Practice alone: run 'quorvel-sparring --host', start the game, press Client and\n"
-        "type 127.0.0.1."));
+        "While it waits as host it announces its match to the local network, so that the\n"
+        "game's address prompt offers it. Practice alone: run 'quorvel-sparring --host',\n"
+        "start the game, press Client and Enter."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption hostOption(

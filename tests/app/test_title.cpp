@@ -54,7 +54,8 @@ private slots:
         seams.messageBox = [this](const QString& text, const QString& caption) {
             boxes.append({text, caption});
         };
-        seams.inputBox = [this](const QString& prompt, const QString& defaultAnswer) {
+        seams.inputBox = [this](const QString& prompt, const QString& defaultAnswer,
+                                const platform::HeardHosts*) {
             prompts << prompt + "|" + defaultAnswer;
             return answer == "<default>" ? defaultAnswer : answer;
         };

@@ -4,10 +4,15 @@
 # then Alt+K, Alt+P and Alt+C whenever a button is on offer) until its box says
 # "You Win!" or "You Lose!" and is closed. Both programs must exit with 0.
 #
-#   practice.sh GAME SPARRING
+# With "desktop-action", the command of the desktop entry's practice action runs
+# instead, with the installed programs' folder first on the PATH, and the game is
+# joined with Alt+C and Return alone: the opponent's announcement fills the prompt.
+#
+#   practice.sh GAME SPARRING [desktop-action]
 set -uo pipefail
 program="$1"
 sparring="$2"
+mode="${3:-script}"
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/xsession.sh"
 
@@ -33,8 +38,18 @@ start_x || exit 1
 export QT_LOGGING_RULES="quorvel.boxes.info=true" QT_MESSAGE_PATTERN="%{message}"
 unset QT_QPA_PLATFORM
 
-"$here/../../scripts/practice" --no-build --game "$work/game/quorvel" --sparring "$sparring" \
-    --chicken "$work/sparky.dat" >"$work/practice.log" 2>&1 &
+if [ "$mode" = desktop-action ]; then
+    # As installed: the launcher and both programs in one folder on the PATH.
+    cp "$sparring" "$here/../../sparring/quorvel-practice" "$work/game/"
+    action=$(sed -n '/^\[Desktop Action practice\]/,/^\[/s/^Exec=//p' \
+        "$here/../../packaging/quorvel.desktop")
+    [ -n "$action" ] || { echo "FAIL: no practice action in the desktop entry"; exit 1; }
+    # The opponent's default chicken (Bruno) is the one the player meets.
+    (cd / && PATH="$work/game:$PATH" exec $action) >"$work/practice.log" 2>&1 &
+else
+    "$here/../../scripts/practice" --no-build --game "$work/game/quorvel" --sparring "$sparring" \
+        --chicken "$work/sparky.dat" >"$work/practice.log" 2>&1 &
+fi
 practice_pid=$!
 
 fail() {
@@ -54,7 +69,19 @@ for _ in $(seq 100); do
 done
 [ -n "$game_pid" ] || fail "the game did not start"
 
-join_by_keys "$game_pid" 127.0.0.1 || fail "joining by keys"
+if [ "$mode" = desktop-action ]; then
+    # Client, then Return once the prompt offers the opponent.
+    prompt=$(open_prompt "$game_pid") || fail "no address prompt"
+    for _ in $(seq 100); do
+        grep -q "^prompt offers: .* at 127.0.0.1$" "$work/practice.log" && break
+        sleep 0.1
+    done
+    grep -q "^prompt offers: .* at 127.0.0.1$" "$work/practice.log" ||
+        fail "the prompt does not offer the opponent"
+    press "$prompt" Return || fail "Return in the prompt"
+else
+    join_by_keys "$game_pid" 127.0.0.1 || fail "joining by keys"
+fi
 
 # Fight until the game has ended, pressing whatever is on offer and closing the
 # final box.
@@ -85,7 +112,9 @@ case "$box" in
 esac
 grep -qx "practice: the game exited with status 0" "$work/practice.log" || fail "game status"
 grep -qx "practice: the opponent exited with status 0" "$work/practice.log" || fail "opponent status"
-grep -qx "Sparky VS Henrietta" "$work/practice.log" || fail "the opponent's start line"
+opponent=Sparky
+[ "$mode" = desktop-action ] && opponent="Bruno, the Brave"
+grep -qx "$opponent VS Henrietta" "$work/practice.log" || fail "the opponent's start line"
 grep -q " wins the match!$" "$work/practice.log" || fail "the opponent's win line"
 [ "$practice_status" = 0 ] || fail "scripts/practice exit status"
 echo "PASS: a whole practice match against quorvel-sparring"

@@ -77,10 +77,9 @@ type_into() {
     xdotool type --delay 20 "$2"
 }
 
-# join_by_keys PID ADDRESS: on PID's title screen, Alt+C, then the address typed
-# into the prompt (which carries the program's title too: the other such window)
-# and Return.
-join_by_keys() {
+# open_prompt PID: on PID's title screen, Alt+C; prints the address prompt (which
+# carries the program's title too: the other such window).
+open_prompt() {
     local title prompt=""
     title=$(wait_window "$1" Quorvel 20) || return 1
     press "$title" alt+c || return 1
@@ -90,7 +89,18 @@ join_by_keys() {
         sleep 0.1
     done
     [ -n "$prompt" ] || { echo "no address prompt" >&2; return 1; }
-    press "$prompt" ctrl+a BackSpace
-    type_into "$prompt" "$2"
+    echo "$prompt"
+}
+
+# join_by_keys PID [ADDRESS]: opens the prompt, types the address over what the
+# field holds and presses Return. Without an address, Return alone takes the
+# address the prompt offers.
+join_by_keys() {
+    local prompt
+    prompt=$(open_prompt "$1") || return 1
+    if [ $# -ge 2 ]; then
+        press "$prompt" ctrl+a BackSpace
+        type_into "$prompt" "$2"
+    fi
     press "$prompt" Return
 }

@@ -1,0 +1,317 @@
+// Finding each other on the local network: the address prompt with hosts heard
+// and not, following them while open, a flood of forged datagrams, and the host
+// screen's announcements. Announcements travel over loopback multicast (the
+// suite runs in a network namespace of its own).
+
+#include "peer.h"
+
+#include "app/Forms.h"
+#include "app/Vars.h"
+#include "app/frmTitle.h"
+#include "link/Announcement.h"
+#include "link/Lan.h"
+#include "link/frmWinSock2.h"
+#include "link/frmWinsock1.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QInputDialog>
+#include <QLayout>
+#include <QListWidget>
+#include <QNetworkDatagram>
+#include <QPushButton>
+#include <QTimer>
+#include <QUdpSocket>
+#include <QtTest>
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace screens;
+
+namespace {
+
+const QHostAddress Group(QString::fromLatin1(announcement::Group.data()));
+
+// A host on this machine announcing from a loopback address of its own: now,
+// then every second while it lives.
+class FakeHost : public QObject {
+public:
+    FakeHost(const QString& source, const QByteArray& text) : datagram(text) {
+        socket.bind(QHostAddress(source), 0);
+        connect(&timer, &QTimer::timeout, this, &FakeHost::send);
+        timer.start(announcement::IntervalMs);
+        send();
+    }
+    void send() { socket.writeDatagram(datagram, Group, announcement::Port); }
+    void silence() { timer.stop(); }
+
+private:
+    QUdpSocket socket;
+    QTimer timer;
+    QByteArray datagram;
+};
+
+// What the open address prompt shows.
+struct Shown {
+    QStringList listed; // empty when the list is hidden
+    QString field;
+};
+Shown shown(QInputDialog& prompt) {
+    Shown now{{}, prompt.textValue()};
+    auto* list = prompt.findChild<QListWidget*>(QStringLiteral("lstHosts"));
+    // Listed: laid out under the prompt's text, above the field.
+    if (list && list->isVisible() && prompt.layout()->indexOf(list) == 1) {
+        for (int i = 0; i < list->count(); ++i)
+            now.listed << list->item(i)->text();
+    }
+    return now;
+}
+
+// Presses "&Client" and runs `step` inside the modal prompt; the prompt is
+// cancelled afterwards if the step left it open.
+void atThePrompt(frmTitle& title, const std::function<void(QInputDialog&)>& step) {
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* prompt = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        if (!prompt)
+            return;
+        poll.stop();
+        step(*prompt);
+        if (prompt->isVisible())
+            prompt->reject();
+    });
+    poll.start(10);
+    title.Command2->click();
+}
+
+frmTitle& showTitle() {
+    Forms::show<frmTitle>();
+    return Forms::get<frmTitle>();
+}
+
+// Every announcement on the group, with the time it arrived.
+class Ear : public QObject {
+public:
+    Ear() {
+        socket.bind(Group, announcement::Port, QUdpSocket::ShareAddress);
+        socket.joinMulticastGroup(Group);
+        clock.start();
+        connect(&socket, &QUdpSocket::readyRead, this, [this] {
+            while (socket.hasPendingDatagrams()) {
+                heard << socket.receiveDatagram().data();
+                at << clock.elapsed();
+            }
+        });
+    }
+    QList<QByteArray> heard;
+    QList<qint64> at;
+    QElapsedTimer clock;
+
+private:
+    QUdpSocket socket;
+};
+
+qint64 residentKb() {
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    return statm.readAll().split(' ').value(1).toLongLong() * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+} // namespace
+
+class TestLan : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { resetAll(); }
+    void cleanupTestCase() { resetAll(); }
+
+    void promptWithNoHostIsThePlainPrompt() {
+        frmTitle& title = showTitle();
+        FakeHost stranger(QStringLiteral("127.0.0.2"), "QUORVEL 1 1426 Elsewhere");
+        FakeHost broken(QStringLiteral("127.0.0.3"), "QUORVEL 1 1425 ");
+        QTest::qWait(300);
+        atThePrompt(title, [](QInputDialog& prompt) {
+            QCOMPARE(prompt.labelText(), QStringLiteral("Enter Address"));
+            QCOMPARE(shown(prompt).listed, QStringList());
+            QCOMPARE(shown(prompt).field, QStringLiteral("000.000.000.000"));
+            QTest::keyClick(&prompt, Qt::Key_Escape);
+        });
+        QVERIFY(Vars::HostAddress.empty());
+        QVERIFY(title.isVisible());
+    }
+
+    void oneHeardIsFilledInAndEnterJoinsIt() {
+        Peer peer;
+        QVERIFY(peer.listen());
+        frmTitle& title = showTitle();
+        FakeHost rex(QStringLiteral("127.0.0.1"), "QUORVEL 1 1425 Rex <b>");
+        QTRY_COMPARE(title.Hosts->hosts().size(), size_t(1));
+        atThePrompt(title, [](QInputDialog& prompt) {
+            QCOMPARE(shown(prompt).listed, QStringList{"Rex <b> at 127.0.0.1"});
+            QCOMPARE(shown(prompt).field, QStringLiteral("127.0.0.1"));
+            QTest::keyClick(&prompt, Qt::Key_Return);
+        });
+        QCOMPARE(Vars::HostAddress, std::string("127.0.0.1"));
+        QVERIFY(Forms::loaded<frmWinSock2>());
+        QVERIFY(!Forms::loaded<frmTitle>());
+        // The match runs: after the host's ready signal the joiner sends its record.
+        QVERIFY(peer.waitForProgram());
+        peer.send("0");
+        const QByteArray name = QByteArray("A") + Vars::OwnChicken.Name.c_str();
+        QVERIFY(peer.waitForBytes(name.size()));
+        QCOMPARE(peer.received().left(name.size()), name);
+    }
+
+    // Hosts come and go while the prompt is open: the newest first, the field
+    // following the newest until the player chooses, an expired host gone.
+    void promptFollowsHostsWhileOpen() {
+        frmTitle& title = showTitle();
+        FakeHost rex(QStringLiteral("127.0.0.2"), "QUORVEL 1 1425 Rex");
+        QTRY_COMPARE(title.Hosts->hosts().size(), size_t(1));
+        atThePrompt(title, [&](QInputDialog& prompt) {
+            QCOMPARE(shown(prompt).field, QStringLiteral("127.0.0.2"));
+            FakeHost pip(QStringLiteral("127.0.0.3"), "QUORVEL 1 1425 Pip");
+            QTRY_COMPARE(shown(prompt).listed,
+                         (QStringList{"Pip at 127.0.0.3", "Rex at 127.0.0.2"}));
+            QCOMPARE(shown(prompt).field, QStringLiteral("127.0.0.3"));
+
+            // Pip falls silent: 4 s after its last announcement it is gone.
+            pip.silence();
+            QElapsedTimer sinceSilence;
+            sinceSilence.start();
+            QTRY_COMPARE_WITH_TIMEOUT(shown(prompt).listed, QStringList{"Rex at 127.0.0.2"}, 6000);
+            QVERIFY2(sinceSilence.elapsed() >= announcement::ExpiryMs - 1100,
+                     qPrintable(QString::number(sinceSilence.elapsed())));
+            QCOMPARE(shown(prompt).field, QStringLiteral("127.0.0.2"));
+
+            // Chosen, Rex stays in the field when another host comes first.
+            prompt.findChild<QListWidget*>(QStringLiteral("lstHosts"))->setCurrentRow(0);
+            FakeHost bruno(QStringLiteral("127.0.0.4"), "QUORVEL 1 1425 Bruno");
+            QTRY_COMPARE(shown(prompt).listed.size(), 2);
+            QCOMPARE(shown(prompt).listed.first(), QStringLiteral("Bruno at 127.0.0.4"));
+            QCOMPARE(shown(prompt).field, QStringLiteral("127.0.0.2"));
+
+            // Choosing the second entry puts its address in the field.
+            prompt.findChild<QListWidget*>(QStringLiteral("lstHosts"))->setCurrentRow(1);
+            QCOMPARE(shown(prompt).field, QStringLiteral("127.0.0.2"));
+            prompt.findChild<QListWidget*>(QStringLiteral("lstHosts"))->setCurrentRow(0);
+            QCOMPARE(shown(prompt).field, QStringLiteral("127.0.0.4"));
+            prompt.reject();
+        });
+        QVERIFY(Vars::HostAddress.empty());
+    }
+
+    // The host screen announces its match from a successful listen, once a
+    // second, until a joiner is taken or the screen closes.
+    void hostScreenAnnouncesWhileItWaits_data() {
+        QTest::addColumn<bool>("joinerComes");
+        QTest::newRow("until a joiner connects") << true;
+        QTest::newRow("until the screen closes") << false;
+    }
+    void hostScreenAnnouncesWhileItWaits() {
+        QFETCH(bool, joinerComes);
+        Ear ear;
+        Vars::OwnChicken = chicken("Rex", 30);
+        Vars::GameMode = 1;
+        const qint64 shownAt = ear.clock.elapsed();
+        Forms::show<frmWinsock1>();
+        QTRY_COMPARE_WITH_TIMEOUT(ear.heard.size(), 4, 5000);
+        QCOMPARE(ear.heard, QList<QByteArray>(4, "QUORVEL 1 1425 Rex"));
+        QVERIFY2(ear.at[0] - shownAt < 200, qPrintable(QString::number(ear.at[0] - shownAt)));
+        QByteArray gaps;
+        QVERIFY2(within({ear.at[1] - ear.at[0], ear.at[2] - ear.at[1], ear.at[3] - ear.at[2]}, 950,
+                        1100, gaps),
+                 gaps.constData());
+
+        Peer peer;
+        if (joinerComes) {
+            QVERIFY(peer.connectToProgram());
+            QVERIFY(peer.waitForBytes(1)); // the ready signal: taken
+        } else {
+            Forms::get<frmWinsock1>().close();
+            QVERIFY(Forms::loaded<frmTitle>());
+        }
+        const qsizetype before = ear.heard.size();
+        QTest::qWait(2500);
+        QCOMPARE(ear.heard.size(), before);
+    }
+
+    // Thousands of forged datagrams a second, from a thread of this process over
+    // 250 loopback addresses, half of them well-formed announcements: the title
+    // screen's event loop goes on turning, the list stays at 16 hosts and the
+    // memory does not grow with the flood.
+    void forgedFloodNeitherStallsNorGrows() {
+        frmTitle& title = showTitle();
+        std::atomic<bool> flooding{true};
+        std::atomic<long> sent{0};
+        std::thread flooder([&] {
+            std::vector<int> sockets;
+            for (int host = 2; host < 252; ++host) {
+                const int s = ::socket(AF_INET, SOCK_DGRAM, 0);
+                sockaddr_in from{};
+                from.sin_family = AF_INET;
+                from.sin_addr.s_addr = htonl(0x7f000000u | unsigned(host));
+                ::bind(s, reinterpret_cast<sockaddr*>(&from), sizeof from);
+                sockets.push_back(s);
+            }
+            sockaddr_in to{};
+            to.sin_family = AF_INET;
+            to.sin_port = htons(announcement::Port);
+            ::inet_pton(AF_INET, announcement::Group.data(), &to.sin_addr);
+            for (unsigned n = 0; flooding; ++n) {
+                // 50 every 10 ms: 5,000 a second.
+                for (int i = 0; i < 50; ++i, ++n) {
+                    const std::string datagram =
+                        n % 2 ? announcement::build(1425, "Forged " + std::to_string(n))
+                              : std::string(n % 600, char(n));
+                    ::sendto(sockets[n % sockets.size()], datagram.data(), datagram.size(), 0,
+                             reinterpret_cast<sockaddr*>(&to), sizeof to);
+                    ++sent;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            for (int s : sockets)
+                ::close(s);
+        });
+
+        QTest::qWait(1000); // the flood under way
+        const qint64 residentBefore = residentKb();
+        QElapsedTimer clock;
+        clock.start();
+        qint64 last = 0, longest = 0;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, [&] {
+            longest = std::max(longest, clock.elapsed() - last);
+            last = clock.elapsed();
+        });
+        ticker.start(5);
+        size_t mostHosts = 0;
+        while (clock.elapsed() < 4000) {
+            QTest::qWait(50);
+            mostHosts = std::max(mostHosts, title.Hosts->hosts().size());
+        }
+        ticker.stop();
+        flooding = false;
+        flooder.join();
+        const qint64 grownKb = residentKb() - residentBefore;
+        qInfo("flood: %ld datagrams sent; longest gap between 5 ms ticks %lld ms; %zu hosts "
+              "at most; resident memory grew %lld kB",
+              long(sent), longest, mostHosts, grownKb);
+        QVERIFY(sent > 10000);
+        QVERIFY2(longest < 50, qPrintable(QString::number(longest)));
+        QCOMPARE(mostHosts, announcement::HostsMax);
+#ifndef __SANITIZE_ADDRESS__ // whose quarantine keeps freed memory resident
+        QVERIFY2(grownKb < 2048, qPrintable(QString::number(grownKb)));
+#endif
+    }
+};
+
+QTEST_MAIN(TestLan)
+#include "test_lan.moc"
