@@ -9,9 +9,10 @@ RUN_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-multimedia-dev l
 # What the test suite needs on top: an X server for the two-program tests and a
 # way to drive it like a person, clang's libFuzzer for the fuzz targets, Debian's
 # judges of a package (lintian) and of a hardened binary (hardening-check, in
-# devscripts).
+# devscripts), nftables and iproute2 for the bad links made in private network
+# namespaces.
 TEST_PACKAGES=(xvfb xauth xdotool x11-utils clang-14 libclang-rt-14-dev tcpdump procps dpkg-dev desktop-file-utils appstream file
-    lintian devscripts)
+    lintian devscripts nftables iproute2)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then
