@@ -84,25 +84,6 @@ class TestHostile : public QObject {
     const ChickenRecord rex = chicken("Rex", 30, 90, 100);
     const ChickenRecord bob = chicken("Bob", 25, 60, 80);
 
-    // The peer has gone: before the fight the screen says so and stops; in the
-    // fight the player is told and the program ends.
-    static void reportsPeerGone(int mode, bool inFight) {
-        if (inFight) {
-            QTRY_VERIFY(platform::programEnded());
-            QCOMPARE(recorded().boxes, QStringList{"The other player has left the match."});
-            QCOMPARE(platform::endStatus(), 1);
-            return;
-        }
-        ConnectionScreen* screen = connectionScreen(mode);
-        QVERIFY(screen != nullptr);
-        QTRY_VERIFY2(screen->txt->text().startsWith("Connection lost: "),
-                     qPrintable(screen->txt->text()));
-        QVERIFY(!screen->tmrTransfer->isActive() && !screen->tmrWait->isActive());
-        QVERIFY(screen->isVisible());
-        QVERIFY(!Forms::loaded<frmFight>());
-        QVERIFY(recorded().boxes.isEmpty() && !platform::programEnded());
-    }
-
     // In the fight, the peer's damage still lands and its probe is answered.
     static void matchGoesOn(Peer& peer) {
         const auto hitPoints = Vars::OwnChicken.HitPoints;
