@@ -79,6 +79,9 @@ public:
 
     // What a match sends through.
     bool send(std::string_view message) override { return SendData(message); }
+    bool sendAfterAcknowledged(std::string_view message) override {
+        return SendWhenAcknowledged(message);
+    }
     std::string reason() const override { return errorText.toStdString(); }
 
 signals:
