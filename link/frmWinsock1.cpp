@@ -15,6 +15,7 @@ frmWinsock1::frmWinsock1()
                   .sentStatus = "Transfer Complete - Starting Game . . .",
                   .handsOverTurn = false,
                   .receivedStatus = {},
+                  .waitsAgainAfterStray = true,
               },
       }),
       Winsock1(link) {
@@ -41,6 +42,11 @@ void frmWinsock1::Winsock1_ConnectionRequest(qintptr requestID) {
         return;
     }
     game.connectionTaken();
+}
+
+void frmWinsock1::waitForNextJoiner() {
+    Winsock1->Close();
+    Form_Load();
 }
 
 void frmWinsock1::Winsock1_DataArrival() {

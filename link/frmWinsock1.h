@@ -22,5 +22,6 @@ public:
     static Winsock* loadedSocket();
 
 protected:
+    void waitForNextJoiner() override;
     void unloadScreen() override;
 };

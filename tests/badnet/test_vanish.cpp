@@ -48,7 +48,7 @@ private slots:
     void reportedWithinFifteenSeconds_data() {
         QTest::addColumn<QByteArray>("after"); // the peer's step of the exchange
         QTest::addColumn<bool>("charged");     // in the fight, a full charge waits for the player
-        QTest::newRow("waiting for the joiner's record") << QByteArray("got 0") << false;
+        QTest::newRow("receiving the joiner's record") << QByteArray("sent D") << false;
         QTest::newRow("sending the record") << QByteArray("sent 0") << false;
         QTest::newRow("the wait before the fight") << QByteArray("got record") << false;
         QTest::newRow("fight, charging") << QByteArray("fight") << false;
