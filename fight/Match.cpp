@@ -37,6 +37,7 @@ void Match::connectionTaken() {
 }
 
 void Match::arrival(std::string_view bytes) {
+    heard = heard || !bytes.empty();
     receive(bytes);
 }
 
@@ -202,6 +203,10 @@ void Match::connectionLost() {
     }
     view.transferRunning(false);
     view.waitRunning(false);
+    if (role.waitsAgainAfterStray && !heard) {
+        view.waitForNextJoiner();
+        return;
+    }
     view.connectionLost("Connection lost: " + (link != nullptr ? link->reason() : std::string()));
 }
 

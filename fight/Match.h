@@ -71,6 +71,9 @@ public:
     virtual void connectionLost(const std::string& /*status*/) {}
     // The connection went during the fight.
     virtual void opponentLeft() {}
+    // The host's connection went before the peer sent anything: wait for the
+    // next joiner as if this one had never come.
+    virtual void waitForNextJoiner() {}
     // True once nothing more may be handled (the program is ending).
     virtual bool halted() const { return false; }
 };
@@ -91,6 +94,10 @@ public:
         // Non-empty: the peer's last record message ends the exchange on this
         // side, shows this status and starts the wait (the joiner).
         std::string receivedStatus;
+        // True (the host): a connection that ends before the peer has sent
+        // anything (a port scan, some other program) was never a joiner; the
+        // host waits for the next one instead of reporting a lost connection.
+        bool waitsAgainAfterStray = false;
     };
 
     // `own` and `opponent` are the records the match plays with and fills in;
@@ -147,6 +154,7 @@ private:
     int charge = 0;     // the own charge
     int16_t damage = 0; // the last attack's result, sent or received
     bool opened = false;
+    bool heard = false; // anything at all has arrived from the peer
     bool finished = false;
 };
 

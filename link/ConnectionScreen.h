@@ -63,6 +63,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     // Unloads the concrete screen through Forms, which runs Form_Unload.
     virtual void unloadScreen() = 0;
+    // The host listens again for a joiner; only the host screen does.
+    virtual void waitForNextJoiner() {}
+    friend class ScreenView;
 
     Winsock* const link;
     ScreenView view;

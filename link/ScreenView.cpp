@@ -109,6 +109,11 @@ void ScreenView::connectionLost(const std::string& status) {
     statusChanged(status);
 }
 
+void ScreenView::waitForNextJoiner() {
+    if (screen != nullptr)
+        screen->waitForNextJoiner();
+}
+
 void ScreenView::opponentLeft() {
     platform::MsgBox(QStringLiteral("The other player has left the match."));
     platform::EndProgram(1);

@@ -30,6 +30,7 @@ public:
     void ended(bool won) override;
     void connectionLost(const std::string& status) override;
     void opponentLeft() override;
+    void waitForNextJoiner() override;
     bool halted() const override;
 
 private:

@@ -7,6 +7,10 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <linux/sockios.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -18,6 +22,25 @@ namespace {
 // Each message is a few bytes; a peer that floods us is read in bounded slices and
 // held back by TCP flow control instead of filling memory.
 constexpr qint64 readBufferLimit = 64 * 1024;
+
+// A peer that vanishes (its machine sleeps or leaves the network) sends nothing, not
+// even a close, so the system is asked to find out: after keepAliveIdleS seconds
+// without a word from the peer it probes every keepAliveIntervalS seconds, and once
+// anything sent (probe or message) has gone unanswered for userTimeoutMs the
+// connection fails. A link that is down for a few seconds and comes back stays.
+constexpr int keepAliveIdleS = 2;
+constexpr int keepAliveIntervalS = 1;
+constexpr int keepAliveCount = 10;
+constexpr unsigned userTimeoutMs = 10000;
+
+// While a message waits for the peer's acknowledgement of what went before, the
+// system is asked this often; a healthy peer acknowledges within tens of ms.
+constexpr int acknowledgedPollMs = 5;
+// An acknowledgement says that the peer's system has the bytes, not that the
+// program there has read them: on a fast link it comes back within microseconds.
+// Messages that waited are therefore written at least this far apart, so that the
+// peer reads each on its own, as it would on a healthy link.
+constexpr qint64 acknowledgedSpacingMs = 100;
 
 const QString invalidStateText = QStringLiteral("Invalid operation at current state");
 
@@ -46,6 +69,10 @@ Winsock::Winsock(QObject* parent) : QObject(parent) {
     connectTimer->setSingleShot(true);
     connect(connectTimer, &QTimer::timeout, this,
             [this] { connectFailed(QStringLiteral("Connection timed out")); });
+    acknowledgedPoll = new QTimer(this);
+    acknowledgedPoll->setInterval(acknowledgedPollMs);
+    acknowledgedPoll->setTimerType(Qt::PreciseTimer);
+    connect(acknowledgedPoll, &QTimer::timeout, this, &Winsock::writeWaiting);
 }
 
 Winsock::~Winsock() {
@@ -150,6 +177,8 @@ void Winsock::refusePending() {
 void Winsock::dropSocket() {
     connectTimer->stop();
     connecting = false;
+    waiting.clear();
+    acknowledgedPoll->stop();
     if (socket == nullptr)
         return;
     // Our own close is not a lost connection: no signal of the old socket reaches us
@@ -220,7 +249,21 @@ void Winsock::adopt(QTcpSocket* adopted) {
             connectionGone();
     });
     if (socket->state() == QAbstractSocket::ConnectedState)
-        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        tuneConnection();
+}
+
+void Winsock::tuneConnection() {
+    // Every message leaves as its own segment instead of waiting to be merged.
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+    const int descriptor = static_cast<int>(socket->socketDescriptor());
+    const auto set = [descriptor](int option, auto value) {
+        ::setsockopt(descriptor, IPPROTO_TCP, option, &value, sizeof value);
+    };
+    set(TCP_KEEPIDLE, keepAliveIdleS);
+    set(TCP_KEEPINTVL, keepAliveIntervalS);
+    set(TCP_KEEPCNT, keepAliveCount);
+    set(TCP_USER_TIMEOUT, userTimeoutMs);
 }
 
 void Winsock::connectSucceeded() {
@@ -228,8 +271,7 @@ void Winsock::connectSucceeded() {
         return;
     connecting = false;
     connectTimer->stop();
-    // Every message leaves as its own segment instead of waiting to be merged.
-    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    tuneConnection();
     emit Connected();
 }
 
@@ -258,14 +300,68 @@ void Winsock::connectionGone() {
         return;
     ended = socket->error() == QAbstractSocket::RemoteHostClosedError ? sckClosing : sckError;
     errorText = socket->errorString();
+    waiting.clear();
+    acknowledgedPoll->stop();
     emit ConnectionLost();
 }
 
+bool Winsock::canSend() {
+    if (socket != nullptr && socket->state() == QAbstractSocket::ConnectedState)
+        return true;
+    errorText = QStringLiteral("Not connected");
+    return false;
+}
+
 bool Winsock::SendData(std::string_view data) {
-    if (socket == nullptr || socket->state() != QAbstractSocket::ConnectedState) {
-        errorText = QStringLiteral("Not connected");
+    if (!canSend())
         return false;
+    if (!waiting.empty()) {
+        waiting.push_back({std::string(data), false});
+        return true;
     }
+    return write(data);
+}
+
+bool Winsock::SendWhenAcknowledged(std::string_view data) {
+    if (!canSend())
+        return false;
+    if (waiting.empty() && mayWriteAcknowledged())
+        return write(data);
+    waiting.push_back({std::string(data), true});
+    acknowledgedPoll->start();
+    return true;
+}
+
+bool Winsock::allAcknowledged() const {
+    // What the system holds for the connection, sent or not, until the peer has
+    // acknowledged it. Should it not answer, the write goes ahead and finds out.
+    int unacknowledged = 0;
+    if (::ioctl(static_cast<int>(socket->socketDescriptor()), SIOCOUTQ, &unacknowledged) != 0)
+        return true;
+    return unacknowledged == 0 && socket->bytesToWrite() == 0;
+}
+
+bool Winsock::mayWriteAcknowledged() const {
+    return (!lastWrite.isValid() || lastWrite.hasExpired(acknowledgedSpacingMs)) &&
+           allAcknowledged();
+}
+
+void Winsock::writeWaiting() {
+    while (!waiting.empty()) {
+        if (waiting.front().afterAcknowledged && !mayWriteAcknowledged())
+            return;
+        const std::string bytes = std::move(waiting.front().bytes);
+        waiting.pop_front();
+        if (!write(bytes)) {
+            connectionGone();
+            return;
+        }
+    }
+    acknowledgedPoll->stop();
+}
+
+bool Winsock::write(std::string_view data) {
+    lastWrite.start();
     const char* bytes = data.data();
     auto left = static_cast<qint64>(data.size());
     // With nothing waiting in the socket's own buffer, the bytes go straight to the

@@ -8,9 +8,11 @@
 #include "fight/Match.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
+#include <deque>
 #include <string>
 #include <string_view>
 
@@ -54,8 +56,17 @@ public:
     // returns at once. Failure is reported by ConnectFailed.
     void Connect(const QString& host);
     // Sends the bytes at once, as one write. False when there is no connection
-    // or the write fails.
+    // or the write fails. Behind messages still waiting in SendWhenAcknowledged's
+    // queue it waits its turn, and then goes without waiting for anything more.
     bool SendData(std::string_view data);
+    // Sends the bytes as one write once everything written before has been
+    // acknowledged by the peer, so that a lost segment resent by TCP cannot carry
+    // them joined to what went before, and at least 100 ms after the last write,
+    // so that the peer's program reads it on its own. Until then they wait in
+    // order, none lost. False when there is no connection or the write fails at once.
+    bool SendWhenAcknowledged(std::string_view data);
+    // Messages still waiting to be written.
+    qsizetype Queued() const { return static_cast<qsizetype>(waiting.size()); }
     // Everything that has arrived, removed from the socket.
     QByteArray GetData();
     // The same into a buffer the caller keeps, which it replaces.
@@ -68,6 +79,9 @@ public:
 
     // What a match sends through.
     bool send(std::string_view message) override { return SendData(message); }
+    bool sendAfterAcknowledged(std::string_view message) override {
+        return SendWhenAcknowledged(message);
+    }
     std::string reason() const override { return errorText.toStdString(); }
 
 signals:
@@ -89,10 +103,28 @@ private:
     void connectionGone();
     bool isListening() const;
     bool readyToOpen();
+    // Keepalive, the user timeout and no delay for small writes, on a connected socket.
+    void tuneConnection();
+    // True when connected; else false with errorText set.
+    bool canSend();
+    // One write, straight away.
+    bool write(std::string_view data);
+    bool allAcknowledged() const;
+    // All acknowledged, and the last write far enough back.
+    bool mayWriteAcknowledged() const;
+    void writeWaiting();
+
+    struct Waiting {
+        std::string bytes;
+        bool afterAcknowledged; // false: written as soon as its turn comes
+    };
 
     QTcpServer* server = nullptr;
     QTcpSocket* socket = nullptr;
     QTimer* connectTimer = nullptr;
+    QTimer* acknowledgedPoll = nullptr; // runs only while messages wait
+    std::deque<Waiting> waiting;
+    QElapsedTimer lastWrite;
     QList<qintptr> pending;       // requests taken off the listening socket, not accepted yet
     QList<qintptr> unannounced;   // the part of pending whose ConnectionRequest is still queued
     qintptr announcing = -1;      // the request whose ConnectionRequest handler is running

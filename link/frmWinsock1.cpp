@@ -17,6 +17,7 @@ frmWinsock1::frmWinsock1()
                   .sentStatus = "Transfer Complete - Starting Game . . .",
                   .handsOverTurn = false,
                   .receivedStatus = {},
+                  .waitsAgainAfterStray = true,
               },
       }),
       Winsock1(link), Announcer1(new Announcer(this)) {
@@ -48,6 +49,11 @@ void frmWinsock1::Winsock1_ConnectionRequest(qintptr requestID) {
         return;
     }
     game.connectionTaken();
+}
+
+void frmWinsock1::waitForNextJoiner() {
+    Winsock1->Close();
+    Form_Load();
 }
 
 void frmWinsock1::Winsock1_DataArrival() {

@@ -28,5 +28,6 @@ public:
     static Winsock* loadedSocket();
 
 protected:
+    void waitForNextJoiner() override;
     void unloadScreen() override;
 };

@@ -8,10 +8,11 @@ RUN_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-multimedia-dev l
     libqt6multimedia6 qt6-qpa-plugins fonts-liberation)
 # What the test suite needs on top: an X server for the two-program tests and a
 # way to drive it like a person, clang's libFuzzer for the fuzz targets, ip for
-# the private network the suite runs in, Debian's judges of a package (lintian)
-# and of a hardened binary (hardening-check, in devscripts).
+# the private network the suite runs in and nftables for the bad links made in
+# such namespaces, Debian's judges of a package (lintian) and of a hardened
+# binary (hardening-check, in devscripts).
 TEST_PACKAGES=(xvfb xauth xdotool x11-utils clang-14 libclang-rt-14-dev tcpdump procps dpkg-dev desktop-file-utils appstream file
-    iproute2 lintian devscripts)
+    iproute2 nftables lintian devscripts)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then

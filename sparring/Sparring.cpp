@@ -83,7 +83,8 @@ bool Sparring::host() {
                            .sendingStatus = Sending,
                            .sentStatus = Complete,
                            .handsOverTurn = false,
-                           .receivedStatus = {}},
+                           .receivedStatus = {},
+                           .waitsAgainAfterStray = true},
         link, view());
     link->LocalPort = MatchPort;
     if (!link->Listen())
@@ -176,6 +177,17 @@ void Sparring::ended(bool) {
 
 void Sparring::connectionLost(const std::string& text) {
     connectionFailed(QString::fromStdString(text));
+}
+
+void Sparring::waitForNextJoiner() {
+    // Hosting again makes a new match, so not from inside the one that asks.
+    QTimer::singleShot(0, this, [this] {
+        link->Close();
+        if (!host())
+            connectionFailed(QStringLiteral("Could not listen on port %1: %2")
+                                 .arg(MatchPort)
+                                 .arg(link->ErrorText()));
+    });
 }
 
 void Sparring::opponentLeft() {

@@ -77,6 +77,7 @@ private:
     void ended(bool won) override;
     void connectionLost(const std::string& status) override;
     void opponentLeft() override;
+    void waitForNextJoiner() override;
 
     Winsock* const link;
     Announcer* const announcer;

@@ -3,12 +3,15 @@
 #include "screens/peer.h"
 
 #include "app/Forms.h"
+#include "app/Platform.h"
 #include "app/Vars.h"
 #include "fight/frmFight.h"
 #include "link/frmWinSock2.h"
 #include "link/frmWinsock1.h"
 
+#include <QLabel>
 #include <QTest>
+#include <QTimer>
 
 namespace hostile {
 
@@ -158,6 +161,27 @@ bool Exchange::runThrough(int last) {
         }
     }
     return true;
+}
+
+void reportsPeerGone(int mode, bool inFight, int timeoutMs) {
+    using screens::recorded;
+    if (inFight) {
+        QTRY_VERIFY_WITH_TIMEOUT(platform::programEnded(), timeoutMs);
+        QCOMPARE(recorded().boxes, QStringList{"The other player has left the match."});
+        QCOMPARE(platform::endStatus(), 1);
+        return;
+    }
+    ConnectionScreen* screen = connectionScreen(mode);
+    QVERIFY(screen != nullptr);
+    const QString lost = QStringLiteral("Connection lost: ");
+    QTRY_VERIFY2_WITH_TIMEOUT(screen->txt->text().startsWith(lost), qPrintable(screen->txt->text()),
+                              timeoutMs);
+    // The reason follows.
+    QVERIFY2(screen->txt->text().size() > lost.size(), qPrintable(screen->txt->text()));
+    QVERIFY(!screen->tmrTransfer->isActive() && !screen->tmrWait->isActive());
+    QVERIFY(screen->isVisible());
+    QVERIFY(!Forms::loaded<frmFight>());
+    QVERIFY(recorded().boxes.isEmpty() && !platform::programEnded());
 }
 
 bool waitUntilRead(Peer& peer, const QByteArray& sent, int timeoutMs) {

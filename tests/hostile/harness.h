@@ -88,6 +88,11 @@ private:
     QByteArray failed;
 };
 
+// The peer has gone, and within `timeoutMs` the program says so: before the
+// fight the connection screen (GameMode `mode`) says so and stops; in the fight
+// the player is told and the program ends with status 1.
+void reportsPeerGone(int mode, bool inFight, int timeoutMs = 5000);
+
 // Waits until the peer has handed all of `sent` to the system and the program
 // has read its last bytes (its latest arrival is a tail of `sent`).
 bool waitUntilRead(Peer& peer, const QByteArray& sent, int timeoutMs = 30000);

@@ -300,9 +300,28 @@ private slots:
             QVERIFY(opponent.sparring.host());
             QVERIFY(peer.connectToProgram());
             QVERIFY(peer.waitForBytes(1));
+            peer.sendEach(recordMessages(bob).mid(0, 2));
         }
         peer.close();
         QTRY_COMPARE(opponent.exitStatus(), 1);
+    }
+
+    // A connection that ends before it has sent anything was no joiner: the
+    // opponent goes on hosting, and the next joiner is greeted.
+    void strayConnectionDoesNotEndHosting() {
+        Opponent opponent(rex);
+        QVERIFY(opponent.sparring.host());
+        {
+            Peer stray;
+            QVERIFY(stray.connectToProgram());
+            QVERIFY(stray.waitForBytes(1));
+        }
+        Peer joiner;
+        // Refused until the opponent has seen the stray go.
+        QVERIFY(waitUntil([&] { return joiner.connectToProgram(); }));
+        QVERIFY(joiner.waitForBytes(1));
+        QCOMPARE(joiner.received(), QByteArray("0"));
+        QVERIFY(opponent.finished.isEmpty());
     }
 
     void sampleChickenIsBruno() {

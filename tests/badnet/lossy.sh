@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# lossy.sh PERCENT COMMAND [ARGS...]: runs the command in a private network
+# namespace of its own, with loopback only, where nftables drops PERCENT of all
+# packets at random (0: none; a test may then add rules of its own). Nothing
+# can leave this machine from there, and the match port is the command's alone.
+set -euo pipefail
+if [ "${QUORVEL_LOSSY_NAMESPACE:-0}" != 1 ]; then
+    # -r: root inside the namespace may set up its network, also for a user who
+    # is not root outside it.
+    exec env QUORVEL_LOSSY_NAMESPACE=1 unshare -rn "$0" "$@"
+fi
+unset QUORVEL_LOSSY_NAMESPACE
+percent="$1"
+shift
+ip link set lo up
+if [ "$percent" -gt 0 ]; then
+    nft -f - <<RULES
+add table inet lossy
+add chain inet lossy out { type filter hook output priority 0; }
+add rule inet lossy out numgen random mod 100 < $percent drop
+RULES
+fi
+exec "$@"
