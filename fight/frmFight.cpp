@@ -46,6 +46,15 @@ QProgressBar* chargeBar(QWidget* parent, const char* name, int top) {
     return bar;
 }
 
+// A label here shows a few dozen characters. A name of megabytes (a hand-made
+// chicken file) is cut to this many bytes before Qt lays it out, which would
+// otherwise hold the screen up for seconds.
+constexpr size_t ShownBytes = 1000;
+
+QString shown(const std::string& bytes) {
+    return Vars::displayText(bytes.size() > ShownBytes ? bytes.substr(0, ShownBytes) : bytes);
+}
+
 QString hitPointsText(int16_t hitPoints) {
     return QStringLiteral("HP:   ") + QString::number(hitPoints);
 }
@@ -113,8 +122,8 @@ void frmFight::Form_Load() {
     pic[0]->setPixmap(gallery.picture(own.PortraitIndex));
     pic[1]->setPixmap(gallery.picture(opponent.PortraitIndex));
     showHitPoints();
-    setCaption(Label1[4], QStringLiteral("Name: ") + Vars::displayText(own.Name));
-    setCaption(Label1[5], QStringLiteral("Name: ") + Vars::displayText(opponent.Name));
+    setCaption(Label1[4], QStringLiteral("Name: ") + shown(own.Name));
+    setCaption(Label1[5], QStringLiteral("Name: ") + shown(opponent.Name));
     // The charge and the start line; nothing more when the match loaded this screen.
     game().openFight();
 }
@@ -141,7 +150,7 @@ void frmFight::showHitPoints() {
 }
 
 void frmFight::comment(const std::string& line) {
-    txt->setText(Vars::displayText(line));
+    txt->setText(shown(line));
 }
 
 void frmFight::tmr1_Timer() {
