@@ -15,18 +15,12 @@ bool Match::ended() const {
     return finished || view.halted();
 }
 
-bool Match::send(std::string_view message) {
-    if (link != nullptr && link->send(message))
-        return true;
-    connectionLost();
-    return false;
-}
-
-bool Match::sendInExchange(std::string_view message) {
-    if (link != nullptr && link->sendAfterAcknowledged(message))
-        return true;
-    connectionLost();
-    return false;
+bool Match::send(std::string_view message, bool afterAcknowledged) {
+    const bool sent = link != nullptr && (afterAcknowledged ? link->sendAfterAcknowledged(message)
+                                                            : link->send(message));
+    if (!sent)
+        connectionLost();
+    return sent;
 }
 
 // The exchange
@@ -45,12 +39,12 @@ void Match::transferTick() {
     const int16_t current = step;
     step = static_cast<int16_t>(current + 1);
     if (const auto message = wire::recordMessage(ownRecord, current)) {
-        sendInExchange(*message);
+        send(*message, true);
     } else if (current == wire::TransferEndStep) {
         view.statusChanged(role.sentStatus);
         view.transferRunning(false);
         if (role.handsOverTurn)
-            sendInExchange(wire::Ready);
+            send(wire::Ready, true);
         else
             view.waitRunning(true);
     } else {

@@ -133,8 +133,9 @@ private:
     void onCharge(float charge) override;
     void onDamage(int16_t value) override;
 
-    bool send(std::string_view message);
-    bool sendInExchange(std::string_view message);
+    // One message; the record exchange's wait for the peer's acknowledgement
+    // first. A failed send counts as a lost connection.
+    bool send(std::string_view message, bool afterAcknowledged = false);
     // The charge starts again from 1, nothing is on offer, hit points are shown.
     void refresh();
     void hit();

@@ -37,10 +37,6 @@ void frmWinSock2::Winsock2_ConnectFailed(const QString& reason) {
     setStatus(QStringLiteral("Could not connect: ") + reason);
 }
 
-Winsock* frmWinSock2::loadedSocket() {
-    return Forms::loaded<frmWinSock2>() ? Forms::get<frmWinSock2>().Winsock2 : nullptr;
-}
-
 void frmWinSock2::unloadScreen() {
     Forms::unload<frmWinSock2>();
 }

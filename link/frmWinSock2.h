@@ -18,9 +18,6 @@ public:
     void Winsock2_DataArrival();
     void Winsock2_ConnectFailed(const QString& reason);
 
-    // The screen's socket while the screen is loaded, else null; never loads it.
-    static Winsock* loadedSocket();
-
 protected:
     void unloadScreen() override;
 };

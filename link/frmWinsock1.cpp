@@ -65,10 +65,6 @@ void frmWinsock1::Form_Unload() {
     ConnectionScreen::Form_Unload();
 }
 
-Winsock* frmWinsock1::loadedSocket() {
-    return Forms::loaded<frmWinsock1>() ? Forms::get<frmWinsock1>().Winsock1 : nullptr;
-}
-
 void frmWinsock1::unloadScreen() {
     Forms::unload<frmWinsock1>();
 }

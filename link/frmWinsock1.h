@@ -24,9 +24,6 @@ public:
     // The screen closes: no more announcements, then as every connection screen.
     void Form_Unload();
 
-    // The screen's socket while the screen is loaded, else null; never loads it.
-    static Winsock* loadedSocket();
-
 protected:
     void waitForNextJoiner() override;
     void unloadScreen() override;

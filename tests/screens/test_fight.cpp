@@ -415,7 +415,8 @@ private slots:
         if (peerCloses)
             peer.close();
         else
-            (mode == 1 ? frmWinsock1::loadedSocket() : frmWinSock2::loadedSocket())->Close();
+            (mode == 1 ? Forms::get<frmWinsock1>().Winsock1 : Forms::get<frmWinSock2>().Winsock2)
+                ->Close();
         QTRY_VERIFY(platform::programEnded());
         QCOMPARE(recorded().boxes, QStringList{"The other player has left the match."});
         QCOMPARE(platform::endStatus(), 1);
