@@ -12,20 +12,26 @@ namespace {
 struct Profile {
     double kickPower, peckPower, speed, obedience, hitPoints, kickSkill, peckSkill, canCombo;
     // The Dirichlet parameter of this sample's weight in a blend (a whole number:
-    // the weight is a sum of this many exponential draws). Pip, much the
-    // strongest, weighs a little more, so that a new chicken wins about half its
-    // matches against the flock as a whole.
+    // the weight is a sum of this many exponential draws). The samples are
+    // matched in strength, so each pulls alike; a strong pull keeps blends from
+    // the lopsided corners, where a chicken is weak at everything it does.
     int pull;
 };
 
 constexpr std::array<Profile, 3> Samples{{
-    {12, 10, 55, 85, 90, 8, 9, 1, 4},  // Rosie
-    {18, 6, 42, 72, 118, 15, 5, 0, 4}, // Bruno, the Brave
-    {6, 16, 78, 93, 64, 7, 19, 1, 5},  // Pip
+    {13, 11, 57, 85, 103, 9, 10, 1, 16}, // Rosie
+    {18, 6, 42, 72, 118, 15, 5, 0, 16},  // Bruno, the Brave
+    {6, 11, 64, 93, 75, 7, 12, 1, 16},   // Pip
 }};
 
 // How far a blended stat is nudged either way, as a share of it.
-constexpr double Nudge = 0.05;
+constexpr double Nudge = 0.03;
+
+// A blend is weaker than the samples it comes from: each sample's strengths fit
+// together (Bruno's kick, Pip's speed and peck), and a blend has a little of each.
+// Extra hit points make up for it; with this share a hatched chicken wins about
+// half its simulated matches against each sample (tools/fairness).
+constexpr double BlendHitPoints = 1.2;
 
 int16_t nudged(double value, const RandomSource& random) {
     const double factor = 1.0 + Nudge * (2.0 * random() - 1.0);
@@ -79,7 +85,7 @@ ChickenRecord hatch(std::string name, int16_t portrait, const RandomSource& rand
     chicken.PeckPower = nudged(blend.peckPower, random);
     chicken.Speed = nudged(blend.speed, random);
     chicken.Obedience = std::min<int16_t>(nudged(blend.obedience, random), 100);
-    chicken.HitPoints = nudged(blend.hitPoints, random);
+    chicken.HitPoints = nudged(blend.hitPoints * BlendHitPoints, random);
     chicken.KickSkill = nudged(blend.kickSkill, random);
     chicken.PeckSkill = nudged(blend.peckSkill, random);
     chicken.CanPeck = -1;

@@ -125,9 +125,12 @@ double FairnessTable::highestOverall() const {
 }
 
 bool FairnessTable::fair() const {
-    const double average = averageOverall();
-    return average >= 0.35 && average <= 0.65 && lowestOverall() >= 0.20 &&
-           highestOverall() <= 0.80;
+    for (std::size_t f = 0; f < flock.size(); ++f) {
+        const double average = averageAgainst(f);
+        if (average < 0.35 || average > 0.65)
+            return false;
+    }
+    return lowestOverall() >= 0.20 && highestOverall() <= 0.80;
 }
 
 FairnessTable measureFairness(const std::vector<ChickenRecord>& flock, int hatchedCount,

@@ -48,10 +48,9 @@ struct FairnessTable {
     double lowestOverall() const;
     double highestOverall() const;
 
-    // Fair: a hatched chicken wins 35%..65% of its matches against the flock on
-    // average, and none wins more than 80% or less than 20%. (The flock's own
-    // members are far apart, Pip beating Rosie in nearly every match, so no
-    // chicken can stand near even against each of them at once.)
+    // Fair: against every flock chicken, a hatched chicken wins 35%..65% of its
+    // matches on average, and no hatched chicken wins more than 80% or less than
+    // 20% of its matches against the whole flock.
     bool fair() const;
 };
 

@@ -554,10 +554,10 @@ void TestChickenFile::sampleChickens_data() {
         return c;
     };
     QTest::newRow("rosie") << "rosie.dat"
-                           << chicken("Rosie", {12, 10, 55, 85, 90, 2, 8, 9, 0, -1, -1});
+                           << chicken("Rosie", {13, 11, 57, 85, 103, 2, 9, 10, 0, -1, -1});
     QTest::newRow("bruno") << "bruno.dat"
                            << chicken("Bruno, the Brave", {18, 6, 42, 72, 118, 7, 15, 5, 0, -1, 0});
-    QTest::newRow("pip") << "pip.dat" << chicken("Pip", {6, 16, 78, 93, 64, 13, 7, 19, 0, -1, -1});
+    QTest::newRow("pip") << "pip.dat" << chicken("Pip", {6, 11, 64, 93, 75, 13, 7, 12, 0, -1, -1});
     QTest::newRow("cheater") << "cheater.dat"
                              << chicken("Sly", {10, 10, 50, 80, 80, 0, 5, 5, 1, -1, 0});
 }
