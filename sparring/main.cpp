@@ -6,7 +6,6 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QTextStream>
 
 #include <cstdio>
 
@@ -14,15 +13,18 @@ namespace {
 
 constexpr int UsageError = 2;
 
-QTextStream& out() {
-    static QTextStream stream(stdout);
-    return stream;
+// One line on `stream` (UTF-8), flushed at once: the game or a script reads it live.
+void say(FILE* stream, const QString& line) {
+    std::fprintf(stream, "%s\n", line.toUtf8().constData());
+    std::fflush(stream);
 }
 
-QTextStream& err() {
-    static QTextStream stream(stderr);
-    return stream;
+// A problem, said on standard error with the program's name.
+void complain(const QString& text) {
+    say(stderr, QStringLiteral("quorvel-sparring: ") + text);
 }
+
+constexpr auto TryHelp = "Try 'quorvel-sparring --help'.";
 
 } // namespace
 
@@ -66,7 +68,7 @@ int main(int argc, char* argv[]) {
     parser.addOptions({hostOption, joinOption, chickenOption});
 
     if (!parser.parse(QCoreApplication::arguments())) {
-        err() << parser.errorText() << "\nTry 'quorvel-sparring --help'." << Qt::endl;
+        say(stderr, parser.errorText() + QChar('\n') + QLatin1String(TryHelp));
         return UsageError;
     }
     if (parser.isSet(QStringLiteral("help")))
@@ -75,8 +77,8 @@ int main(int argc, char* argv[]) {
         parser.showVersion();
     if (parser.isSet(hostOption) == parser.isSet(joinOption) ||
         !parser.positionalArguments().isEmpty()) {
-        err() << "Give either --host or --join <address>.\nTry 'quorvel-sparring --help'."
-              << Qt::endl;
+        say(stderr,
+            QStringLiteral("Give either --host or --join <address>.\n") + QLatin1String(TryHelp));
         return UsageError;
     }
 
@@ -85,7 +87,7 @@ int main(int argc, char* argv[]) {
         QString error;
         const auto loaded = Sparring::loadChicken(parser.value(chickenOption), error);
         if (!loaded) {
-            err() << "quorvel-sparring: " << error << Qt::endl;
+            complain(error);
             return 1;
         }
         chicken = *loaded;
@@ -94,18 +96,17 @@ int main(int argc, char* argv[]) {
     Sparring sparring(chicken);
     QObject::connect(&sparring, &Sparring::commentary, [](const QByteArray& line) {
         // Names are bytes of the game's 8-bit character set, shown as Latin-1.
-        out() << QString::fromLatin1(line) << Qt::endl;
+        say(stdout, QString::fromLatin1(line));
     });
-    QObject::connect(&sparring, &Sparring::status, [](const QString& text) {
-        err() << "quorvel-sparring: " << text << Qt::endl;
-    });
+    QObject::connect(&sparring, &Sparring::status, [](const QString& text) { complain(text); });
     QObject::connect(&sparring, &Sparring::finished, &app, &QCoreApplication::exit,
                      Qt::QueuedConnection);
 
     if (parser.isSet(hostOption)) {
         if (!sparring.host()) {
-            err() << "quorvel-sparring: cannot listen on port " << Sparring::MatchPort << ": "
-                  << sparring.errorText() << Qt::endl;
+            complain(QStringLiteral("cannot listen on port %1: %2")
+                         .arg(Sparring::MatchPort)
+                         .arg(sparring.errorText()));
             return 1;
         }
     } else {
