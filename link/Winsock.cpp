@@ -1,6 +1,7 @@
 #include "link/Winsock.h"
 
 #include <QHostAddress>
+#include <QLoggingCategory>
 #include <QNetworkInterface>
 #include <QPointer>
 #include <QTcpServer>
@@ -18,6 +19,10 @@
 #include <functional>
 
 namespace {
+
+// What goes over the connection, for finding out why a match stalled:
+// QT_LOGGING_RULES="quorvel.link.debug=true".
+Q_LOGGING_CATEGORY(lcLink, "quorvel.link", QtWarningMsg)
 
 // Each message is a few bytes; a peer that floods us is read in bounded slices and
 // held back by TCP flow control instead of filling memory.
@@ -300,6 +305,7 @@ void Winsock::connectionGone() {
         return;
     ended = socket->error() == QAbstractSocket::RemoteHostClosedError ? sckClosing : sckError;
     errorText = socket->errorString();
+    qCDebug(lcLink) << "connection lost:" << errorText;
     waiting.clear();
     acknowledgedPoll->stop();
     emit ConnectionLost();
@@ -361,6 +367,7 @@ void Winsock::writeWaiting() {
 }
 
 bool Winsock::write(std::string_view data) {
+    qCDebug(lcLink) << "send" << QByteArray::fromRawData(data.data(), qsizetype(data.size()));
     lastWrite.start();
     const char* bytes = data.data();
     auto left = static_cast<qint64>(data.size());
@@ -390,7 +397,9 @@ bool Winsock::write(std::string_view data) {
 QByteArray Winsock::GetData() {
     if (socket == nullptr)
         return {};
-    return socket->readAll();
+    QByteArray data = socket->readAll();
+    qCDebug(lcLink) << "arrival" << data;
+    return data;
 }
 
 void Winsock::GetData(std::string& into) {
@@ -398,6 +407,7 @@ void Winsock::GetData(std::string& into) {
     into.resize(static_cast<size_t>(available));
     if (available > 0)
         into.resize(static_cast<size_t>(std::max<qint64>(socket->read(into.data(), available), 0)));
+    qCDebug(lcLink) << "arrival" << QByteArray::fromRawData(into.data(), qsizetype(into.size()));
 }
 
 QString Winsock::LocalIP() {

@@ -25,7 +25,7 @@ make_player host '1,0,"Henrietta",14,12,100,100,30,0,0,3,0,0,0,0,0,6,6,#TRUE#,#T
 make_player join '2,5,"Big Bruno",30,24,190,200,70,0,0,28,0,0,0,0,0,12,10,#TRUE#,#FALSE#'
 
 start_x || exit 1
-export QT_LOGGING_RULES="quorvel.boxes.info=true" QT_MESSAGE_PATTERN="%{message}"
+export QT_LOGGING_RULES="quorvel.boxes.info=true;quorvel.status.info=true;quorvel.link.debug=true" QT_MESSAGE_PATTERN="%{message}"
 unset QT_QPA_PLATFORM
 
 (cd "$work/host" && exec ./quorvel >"$work/host.log" 2>&1) &
