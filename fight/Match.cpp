@@ -36,6 +36,12 @@ void Match::arrival(std::string_view bytes) {
 }
 
 void Match::transferTick() {
+    // On a lossy link the last record message may still wait for the peer's
+    // acknowledgement. The exchange then waits with it: a step goes on only once
+    // the message before has been written, so the turn passes and the wait before
+    // the fight starts only after the last record has really gone out.
+    if (link != nullptr && link->holdsBack())
+        return;
     const int16_t current = step;
     step = static_cast<int16_t>(current + 1);
     if (const auto message = wire::recordMessage(ownRecord, current)) {

@@ -29,6 +29,8 @@ public:
     // One message of the record exchange: written once everything written before
     // it has reached the peer, so that it can never merge with its neighbours.
     virtual bool sendAfterAcknowledged(std::string_view message) { return send(message); }
+    // True while a message given to sendAfterAcknowledged still waits to be written.
+    virtual bool holdsBack() const { return false; }
     // Why the connection failed or went, for the status line.
     virtual std::string reason() const = 0;
 };

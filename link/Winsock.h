@@ -82,6 +82,7 @@ public:
     bool sendAfterAcknowledged(std::string_view message) override {
         return SendWhenAcknowledged(message);
     }
+    bool holdsBack() const override { return Queued() > 0; }
     std::string reason() const override { return errorText.toStdString(); }
 
 signals:

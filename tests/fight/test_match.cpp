@@ -15,6 +15,7 @@ namespace {
 struct Link final : match::Link {
     QStringList sent;
     bool broken = false;
+    bool holding = false; // a record message still waits for its acknowledgement
     bool send(std::string_view m) override { return record(QString::fromLatin1(m)); }
     bool sendAfterAcknowledged(std::string_view m) override {
         return record("!" + QString::fromLatin1(m));
@@ -24,6 +25,7 @@ struct Link final : match::Link {
             sent << m;
         return !broken;
     }
+    bool holdsBack() const override { return holding; }
     std::string reason() const override { return "reset by peer"; }
 };
 
@@ -73,7 +75,8 @@ class TestMatch : public QObject {
 
 private slots:
     // Events: "take", "tick" (transfer), "wait", "open", "charge", "act N",
-    // "lost", "quit", "break" (sends fail from now on), or anything else: an
+    // "lost", "quit", "break" (sends fail from now on), "hold"/"release" (a record
+    // message waits for its acknowledgement / has gone), or anything else: an
     // arrival. Rolls: Random(1, n) results in order, as "n:result".
     void events_data() {
         QTest::addColumn<bool>("joiner");
@@ -93,6 +96,9 @@ private slots:
             << L{"!AKid", "!B12", "!C8", "!D100", "!E50", "!F20", "!G0", "!H5", "!I6", "!0"}
             << L{"status sending", "transfer",        "status sent",
                  "transfer off",   "status received", "wait"};
+        QTest::newRow("a record held back holds the exchange's steps")
+            << false << L{"take", "ARex", "0", "tick", "hold", "tick", "tick", "release", "tick"}
+            << L{} << L{"0", "!AKid", "!B12"} << L{"status taken", "status sending", "transfer"};
         QTest::newRow("probe answered at any step") << false << L{"90"} << L{} << L{"91"} << L{};
         QTest::newRow("the wait's end opens the fight once")
             << false << L{"wait", "open"} << L{} << L{}
@@ -173,6 +179,8 @@ private slots:
                 game.chargeTick();
             else if (event == "break")
                 link.broken = true;
+            else if (event == "hold" || event == "release")
+                link.holding = event == "hold";
             else if (event.startsWith("act "))
                 game.action(event.mid(4).toInt());
             else if (event == "lost")
