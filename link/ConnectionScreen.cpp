@@ -13,9 +13,14 @@
 #include <QCloseEvent>
 #include <QIcon>
 #include <QLabel>
+#include <QLoggingCategory>
 #include <QTimer>
 
 namespace {
+
+// The status line as it changes, for finding out where a match stalled:
+// QT_LOGGING_RULES="quorvel.status.info=true".
+Q_LOGGING_CATEGORY(lcStatus, "quorvel.status", QtWarningMsg)
 
 QTimer* timer(QObject* parent, const char* name, int interval) {
     auto* t = new QTimer(parent);
@@ -74,6 +79,7 @@ match::Match* ConnectionScreen::loadedMatch() {
 }
 
 void ConnectionScreen::setStatus(const QString& text) {
+    qCInfo(lcStatus).noquote() << "status:" << text;
     txt->setText(text);
 }
 

@@ -6,14 +6,11 @@
 #include "fight/frmFight.h"
 #include "link/ConnectionScreen.h"
 
-#include <QLoggingCategory>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcStatus, "quorvel.status", QtWarningMsg)
 
 // The fight screen as the match left it: only the fight's opening loads it, so a
 // screen that has been unloaded is not brought back by what its match still does.
@@ -31,7 +28,6 @@ void run(QTimer* timer, bool on) {
 } // namespace
 
 void ScreenView::statusChanged(const std::string& text) {
-    qCInfo(lcStatus).noquote() << "status:" << QString::fromStdString(text);
     if (screen != nullptr)
         screen->setStatus(QString::fromStdString(text));
 }

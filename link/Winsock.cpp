@@ -64,6 +64,7 @@ private:
 };
 
 void refuse(qintptr descriptor) {
+    qCDebug(lcLink) << "refused request" << descriptor;
     ::close(static_cast<int>(descriptor));
 }
 
@@ -132,12 +133,15 @@ bool Winsock::Listen() {
     // socket address-reusable, so a restart right after a Close finds the port free.
     if (!server->listen(QHostAddress::Any, LocalPort)) {
         errorText = server->errorString();
+        qCDebug(lcLink) << "cannot listen:" << errorText;
         return false;
     }
+    qCDebug(lcLink) << "listening on port" << LocalPort;
     return true;
 }
 
 void Winsock::queueRequest(qintptr requestID) {
+    qCDebug(lcLink) << "connection request" << requestID;
     // Same limit as QTcpServer's own queue of waiting connections.
     if (pending.size() >= server->maxPendingConnections()) {
         refuse(requestID);
@@ -195,6 +199,8 @@ void Winsock::dropSocket() {
 }
 
 void Winsock::Close() {
+    if (socket != nullptr || isListening())
+        qCDebug(lcLink) << "closing";
     if (server != nullptr)
         server->close();
     refusePending();
@@ -220,6 +226,7 @@ bool Winsock::Accept(qintptr requestID) {
         return false;
     }
     adopt(accepted);
+    qCDebug(lcLink) << "accepted request" << requestID;
     return true;
 }
 
