@@ -42,9 +42,12 @@ constexpr unsigned userTimeoutMs = 10000;
 // system is asked this often; a healthy peer acknowledges within tens of ms.
 constexpr int acknowledgedPollMs = 5;
 // An acknowledgement says that the peer's system has the bytes, not that the
-// program there has read them: on a fast link it comes back within microseconds.
-// Messages that waited are therefore written at least this far apart, so that the
-// peer reads each on its own, as it would on a healthy link.
+// program there has read them: on a fast link it comes back within microseconds,
+// and after a resend the next message would follow the resent one within a
+// millisecond, to be read together with it. A message that waits for the
+// acknowledgement therefore goes only this long after it was seen, so that the
+// peer's program has read what came before, as it would on a healthy link. On a
+// healthy link the acknowledgement comes long before the next 200 ms step.
 constexpr qint64 acknowledgedSpacingMs = 100;
 
 const QString invalidStateText = QStringLiteral("Invalid operation at current state");
@@ -188,6 +191,8 @@ void Winsock::dropSocket() {
     connecting = false;
     waiting.clear();
     acknowledgedPoll->stop();
+    acknowledgementDue = false;
+    lastAcknowledged.invalidate();
     if (socket == nullptr)
         return;
     // Our own close is not a lost connection: no signal of the old socket reaches us
@@ -354,12 +359,21 @@ bool Winsock::allAcknowledged() const {
     return unacknowledged == 0 && socket->bytesToWrite() == 0;
 }
 
-bool Winsock::mayWriteAcknowledged() const {
-    return (!lastWrite.isValid() || lastWrite.hasExpired(acknowledgedSpacingMs)) &&
-           allAcknowledged();
+void Winsock::noteAcknowledgement() {
+    if (acknowledgementDue && allAcknowledged()) {
+        acknowledgementDue = false;
+        lastAcknowledged.start();
+    }
+}
+
+bool Winsock::mayWriteAcknowledged() {
+    noteAcknowledgement();
+    return !acknowledgementDue &&
+           (!lastAcknowledged.isValid() || lastAcknowledged.hasExpired(acknowledgedSpacingMs));
 }
 
 void Winsock::writeWaiting() {
+    noteAcknowledgement();
     while (!waiting.empty()) {
         if (waiting.front().afterAcknowledged && !mayWriteAcknowledged())
             return;
@@ -370,12 +384,16 @@ void Winsock::writeWaiting() {
             return;
         }
     }
-    acknowledgedPoll->stop();
+    if (!acknowledgementDue)
+        acknowledgedPoll->stop();
 }
 
 bool Winsock::write(std::string_view data) {
     qCDebug(lcLink) << "send" << QByteArray::fromRawData(data.data(), qsizetype(data.size()));
-    lastWrite.start();
+    // The poll watches for the acknowledgement of this write, whatever kind of
+    // message it is, so that a record message after it knows when it came.
+    acknowledgementDue = true;
+    acknowledgedPoll->start();
     const char* bytes = data.data();
     auto left = static_cast<qint64>(data.size());
     // With nothing waiting in the socket's own buffer, the bytes go straight to the

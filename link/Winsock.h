@@ -111,8 +111,10 @@ private:
     // One write, straight away.
     bool write(std::string_view data);
     bool allAcknowledged() const;
-    // All acknowledged, and the last write far enough back.
-    bool mayWriteAcknowledged() const;
+    // Once everything written has been acknowledged, notes when that was seen.
+    void noteAcknowledgement();
+    // Everything written acknowledged, and that seen far enough back.
+    bool mayWriteAcknowledged();
     void writeWaiting();
 
     struct Waiting {
@@ -123,13 +125,14 @@ private:
     QTcpServer* server = nullptr;
     QTcpSocket* socket = nullptr;
     QTimer* connectTimer = nullptr;
-    QTimer* acknowledgedPoll = nullptr; // runs only while messages wait
+    QTimer* acknowledgedPoll = nullptr; // runs only while messages or an acknowledgement wait
     std::deque<Waiting> waiting;
-    QElapsedTimer lastWrite;
-    QList<qintptr> pending;       // requests taken off the listening socket, not accepted yet
-    QList<qintptr> unannounced;   // the part of pending whose ConnectionRequest is still queued
-    qintptr announcing = -1;      // the request whose ConnectionRequest handler is running
-    StateValue ended = sckClosed; // what State reports once the socket has no connection
+    bool acknowledgementDue = false; // written since everything was last seen acknowledged
+    QElapsedTimer lastAcknowledged;  // when that was seen
+    QList<qintptr> pending;          // requests taken off the listening socket, not accepted yet
+    QList<qintptr> unannounced;      // the part of pending whose ConnectionRequest is still queued
+    qintptr announcing = -1;         // the request whose ConnectionRequest handler is running
+    StateValue ended = sckClosed;    // what State reports once the socket has no connection
     QString errorText;
     quint32 generation = 0; // bumped by Close and Accept so stale queued reports are dropped
     bool connecting = false;
