@@ -38,9 +38,11 @@ stop_x() { [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_P
 
 # windows_of PID TITLE: the visible windows of PID with exactly that title
 # (xdotool's own name search ignores case, so the names are compared here).
+# --all: xdotool joins its conditions with "or" by default, which would list
+# every program's windows.
 windows_of() {
     local w
-    for w in $(xdotool search --onlyvisible --pid "$1" --name . 2>/dev/null); do
+    for w in $(xdotool search --all --onlyvisible --pid "$1" --name . 2>/dev/null); do
         [ "$(xdotool getwindowname "$w" 2>/dev/null)" = "$2" ] && echo "$w"
     done
 }
@@ -63,17 +65,30 @@ wait_window() {
     return 1
 }
 
+# focus WINDOW: gives the window the keyboard, and makes sure it has it: keys go
+# wherever the keyboard is, and a window that has just opened may have taken it.
+focus() {
+    local _
+    for _ in 1 2 3 4 5; do
+        xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1" 2>/dev/null ||
+            return 1
+        [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
 # press WINDOW KEYS...: gives the window the keyboard and presses keys there.
 press() {
     local w="$1"
     shift
-    xdotool windowfocus --sync "$w" 2>/dev/null || xdotool windowfocus "$w" 2>/dev/null || return 1
+    focus "$w" || return 1
     xdotool key --clearmodifiers "$@" 2>/dev/null
 }
 
 # type_into WINDOW TEXT
 type_into() {
-    xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1" 2>/dev/null || return 1
+    focus "$1" || return 1
     xdotool type --delay 20 "$2"
 }
 
@@ -99,7 +114,8 @@ join_by_keys() {
     local prompt
     prompt=$(open_prompt "$1") || return 1
     if [ $# -ge 2 ]; then
-        press "$prompt" ctrl+a BackSpace
+        # End and a row of BackSpaces clear the field whatever is selected in it.
+        press "$prompt" End $(printf 'BackSpace %.0s' $(seq 20))
         type_into "$prompt" "$2"
     fi
     press "$prompt" Return
