@@ -12,7 +12,8 @@
 # OUT      folder for the matches' logs (OUT/KIND-PERCENT-N/...)
 # BUILD    build folder with quorvel and quorvel-sparring (default build/)
 # CAPTURE=1 also records each match's port 1425 traffic (match.pcap), started
-# inside the namespace before the match.
+# inside the namespace before the match; the practice opponent's and its game's
+# log lines then start with the time (UTC, ms), to be set beside the capture's.
 #
 # A row: match, ended (yes/no), winner agreed, records agreed, the final hit
 # points as each side holds them (own/opponent), whether they differ, duration
@@ -66,7 +67,7 @@ sparring_match() { # ROLE(game-hosts|game-joins) DIR BUILD
             if ! kill -0 "$game_pid" 2>/dev/null; then
                 wait "$game_pid"
                 game_status=$?
-            elif grep -q "^box:" "$dir/game.log"; then
+            elif grep -q "box: Quorvel" "$dir/game.log"; then
                 local box
                 box=$(window_of "$game_pid" Quorvel)
                 [ -n "$box" ] && press "$box" Return
@@ -96,6 +97,7 @@ in_namespace() { # KIND DIR BUILD
     fi
     export QT_LOGGING_RULES="quorvel.boxes.info=true;quorvel.status.info=true;quorvel.link.debug=true;quorvel.match.info=true"
     export QT_MESSAGE_PATTERN="%{message}"
+    [ "${CAPTURE:-0}" = 1 ] && QT_MESSAGE_PATTERN="%{time yyyy-MM-ddTHH:mm:ss.zzz} %{message}"
     if [ "$kind" = programs ]; then
         TMPDIR="$dir" KEEP_WORK=1 "$root/tests/e2e/two_programs.sh" "$build/quorvel"
     else
@@ -120,8 +122,9 @@ kind="$1" count="$2" percent="$3" out="$4" build="$(cd "${5:-$root/build}" && pw
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"
 
-# field LOG PATTERN: the rest of the last line that starts with the pattern.
-field() { sed -n "s/^$2//p" "$1" | tail -n 1; }
+# field LOG PATTERN: the rest of the last line that starts with the pattern
+# (after the time, if any).
+field() { sed -n -E "s/^([0-9-]+T[0-9:.]+ )?$2//p" "$1" | tail -n 1; }
 
 # analyse DIR: one row from a match's logs.
 analyse() {
@@ -129,11 +132,11 @@ analyse() {
     if [ "$kind" = programs ]; then
         a=$(ls -d "$dir"/tmp.*/host.log 2>/dev/null | head -n 1)
         b="${a%host.log}join.log"
-        [ "$(field "$a" 'box: Quorvel | ')" = "You Win!" ] && a_won=1 || a_won=0
-        [ "$(field "$b" 'box: Quorvel | ')" = "You Win!" ] && b_won=1 || b_won=0
+        [ "$(field "$a" 'box: Quorvel \| ')" = "You Win!" ] && a_won=1 || a_won=0
+        [ "$(field "$b" 'box: Quorvel \| ')" = "You Win!" ] && b_won=1 || b_won=0
     else
         a="$dir/game.log" b="$dir/sparring.log"
-        [ "$(field "$a" 'box: Quorvel | ')" = "You Win!" ] && a_won=1 || a_won=0
+        [ "$(field "$a" 'box: Quorvel \| ')" = "You Win!" ] && a_won=1 || a_won=0
         grep -qx "Henrietta wins the match!" "$dir/sparring.out" && b_won=0 || b_won=1
         grep -q " wins the match!$" "$dir/sparring.out" || b_won=-1
     fi
