@@ -10,7 +10,8 @@
 # messages' bounds come from each side's "send" log lines (their order is the
 # stream's), so a segment is "one" when it starts and ends on the bounds of one
 # message, "MERGED" when it spans more than one, "part" when it holds less.
-# A retransmission is one that tshark saw the original of ("retr"), or, where
+# A retransmission is one that tshark saw the original of ("retr"; a resent
+# one-byte message it calls a keep-alive), or, where
 # the log lines carry the time, a first copy seen on the wire more than 50 ms
 # after the write: its original was dropped before the capture saw it ("late").
 set -uo pipefail
@@ -35,6 +36,7 @@ sends() {
     echo "--"
     tshark -r "$pcap" -Y 'tcp.len > 0' -T fields -E separator=' ' -e frame.time_epoch \
         -e tcp.srcport -e tcp.seq -e tcp.len -e tcp.payload -e tcp.analysis.retransmission \
+        -e tcp.analysis.keep_alive \
         2>/dev/null
 } | awk '
     function unhex(h,   i, s) {
@@ -61,7 +63,8 @@ sends() {
     }
     {
         epoch = $1; side = ($2 == 1425) ? "H" : "J"; seq = $3 - 1; len = $4; data = unhex($5)
-        retr = ($6 != "") ? "retr" : ""
+        # tshark takes a resent one-byte message for a keep-alive probe
+        retr = ($6 != "" || $7 != "") ? "retr" : ""
         if (substr(data, 1, 1) == "J") exit
         # the message this segment starts in, and how many it spans
         k = 0

@@ -137,7 +137,8 @@ analyse() {
     else
         a="$dir/game.log" b="$dir/sparring.log"
         [ "$(field "$a" 'box: Quorvel \| ')" = "You Win!" ] && a_won=1 || a_won=0
-        grep -qx "Henrietta wins the match!" "$dir/sparring.out" && b_won=0 || b_won=1
+        # The opponent's own name is the one it was given, whatever it received.
+        grep -qx "Sparky wins the match!" "$dir/sparring.out" && b_won=1 || b_won=0
         grep -q " wins the match!$" "$dir/sparring.out" || b_won=-1
     fi
     local ended=no winner=no records=no hp=differ
