@@ -11,6 +11,7 @@
 # PERCENT  share of packets dropped both ways (0: none)
 # OUT      folder for the matches' logs (OUT/KIND-PERCENT-N/...)
 # BUILD    build folder with quorvel and quorvel-sparring (default build/)
+# ANALYSE_ONLY=1 prints the rows of matches already in OUT, running none.
 # CAPTURE=1 also records each match's port 1425 traffic (match.pcap), started
 # inside the namespace before the match; the practice opponent's and its game's
 # log lines then start with the time (UTC, ms), to be set beside the capture's.
@@ -170,6 +171,10 @@ printf '%-22s %-5s %-6s %-7s %-9s %-9s %-6s %s\n' match ended winner records \
     "${sides%/*}" "${sides#*/}" "hp" "ms"
 for i in $(seq "$count"); do
     dir="$out/$kind-$percent-$i"
+    if [ "${ANALYSE_ONLY:-0}" = 1 ]; then
+        analyse "$dir"
+        continue
+    fi
     rm -rf "$dir"
     mkdir -p "$dir"
     "$here/lossy.sh" "$percent" "$0" --in-namespace "$kind" "$dir" "$build" >"$dir/result.txt" 2>&1
