@@ -19,10 +19,13 @@ dir="$1"
 pcap="$dir/match.pcap"
 if [ -f "$dir/game.log" ]; then
     host_log="$dir/game.log" join_log="$dir/sparring.log"
-    case "$(basename "$dir")" in game-joins-*) host_log="$dir/sparring.log" join_log="$dir/game.log" ;; esac
 else
     host_log=$(ls -d "$dir"/tmp.*/host.log | head -n 1)
     join_log="${host_log%host.log}join.log"
+fi
+# The side that took the connection writes first (its ready signal).
+if grep -m 1 -E '(send|arrival) "' "$join_log" | grep -q 'send "'; then
+    swap="$host_log" host_log="$join_log" join_log="$swap"
 fi
 
 # The writes of one side: "TIME MESSAGE" (TIME "-" when the log has none).
