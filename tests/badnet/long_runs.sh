@@ -127,24 +127,32 @@ out="$(cd "$out" && pwd)"
 # (after the time, if any).
 field() { sed -n -E "s/^([0-9-]+T[0-9:.]+ )?$2//p" "$1" | tail -n 1; }
 
+# won LOG: 1 when the game's final box says it won, 0 lost, -1 no final box.
+won() {
+    case "$(field "$1" 'box: Quorvel \| ')" in
+    "You Win!") echo 1 ;;
+    "You Lose!") echo 0 ;;
+    *) echo -1 ;;
+    esac
+}
+
 # analyse DIR: one row from a match's logs.
 analyse() {
     local dir="$1" a b a_won b_won
     if [ "$kind" = programs ]; then
         a=$(ls -d "$dir"/tmp.*/host.log 2>/dev/null | head -n 1)
         b="${a%host.log}join.log"
-        [ "$(field "$a" 'box: Quorvel \| ')" = "You Win!" ] && a_won=1 || a_won=0
-        [ "$(field "$b" 'box: Quorvel \| ')" = "You Win!" ] && b_won=1 || b_won=0
+        a_won=$(won "$a") b_won=$(won "$b")
     else
         a="$dir/game.log" b="$dir/sparring.log"
-        [ "$(field "$a" 'box: Quorvel \| ')" = "You Win!" ] && a_won=1 || a_won=0
+        a_won=$(won "$a")
         # The opponent's own name is the one it was given, whatever it received.
         grep -qx "Sparky wins the match!" "$dir/sparring.out" && b_won=1 || b_won=0
         grep -q " wins the match!$" "$dir/sparring.out" || b_won=-1
     fi
     local ended=no winner=no records=no hp=differ
     grep -q "^match: " "$dir/result.txt" && ended=yes
-    [ $((a_won + b_won)) = 1 ] && [ "$b_won" != -1 ] && winner=yes
+    [ $((a_won + b_won)) = 1 ] && [ "$a_won" != -1 ] && [ "$b_won" != -1 ] && winner=yes
     local a_rec b_rec
     a_rec=$(field "$a" 'records: ')
     b_rec=$(field "$b" 'records: ')
