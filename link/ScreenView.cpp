@@ -3,8 +3,10 @@
 #include "app/Forms.h"
 #include "app/Helpers.h"
 #include "app/Platform.h"
+#include "app/Vars.h"
 #include "fight/frmFight.h"
 #include "link/ConnectionScreen.h"
+#include "link/MatchLog.h"
 
 #include <QProgressBar>
 #include <QPushButton>
@@ -43,6 +45,7 @@ void ScreenView::waitRunning(bool on) {
 }
 
 void ScreenView::fightOpened() {
+    matchlog::fightOpened(Vars::OwnChicken, Vars::OpponentChicken);
     Forms::get<frmFight>();
 }
 
@@ -99,6 +102,7 @@ void ScreenView::sound(match::Sound cue) {
 }
 
 void ScreenView::ended(bool won) {
+    matchlog::ended(Vars::OwnChicken, Vars::OpponentChicken);
     if (frmFight* f = fight())
         f->hide();
     platform::MsgBox(won ? QStringLiteral("You Win!") : QStringLiteral("You Lose!"));
@@ -115,6 +119,7 @@ void ScreenView::waitForNextJoiner() {
 }
 
 void ScreenView::opponentLeft() {
+    matchlog::ended(Vars::OwnChicken, Vars::OpponentChicken);
     platform::MsgBox(QStringLiteral("The other player has left the match."));
     platform::EndProgram(1);
 }

@@ -3,6 +3,7 @@
 #include "chicken/ChickenFile.h"
 #include "fight/Rules.h"
 #include "link/Lan.h"
+#include "link/MatchLog.h"
 #include "link/Winsock.h"
 #include "link/Wire.h"
 
@@ -141,6 +142,10 @@ void Sparring::waitRunning(bool run) {
     run ? waitTimer->start() : waitTimer->stop();
 }
 
+void Sparring::fightOpened() {
+    matchlog::fightOpened(ownChicken, opponentChicken);
+}
+
 void Sparring::chargeBegins(int intervalMs) {
     chargeTimer->setInterval(intervalMs);
     chargeTimer->start();
@@ -168,6 +173,7 @@ void Sparring::commented(const std::string& line) {
 }
 
 void Sparring::ended(bool) {
+    matchlog::ended(ownChicken, opponentChicken);
     transferTimer->stop();
     waitTimer->stop();
     chargeTimer->stop();
@@ -191,6 +197,7 @@ void Sparring::waitForNextJoiner() {
 }
 
 void Sparring::opponentLeft() {
+    matchlog::ended(ownChicken, opponentChicken);
     connectionFailed(QStringLiteral("Connection lost: ") + link->ErrorText());
 }
 

@@ -69,6 +69,7 @@ private:
     void statusChanged(const std::string& text) override;
     void transferRunning(bool run) override;
     void waitRunning(bool run) override;
+    void fightOpened() override;
     void chargeBegins(int intervalMs) override;
     void chargeRunning(bool run) override;
     void refreshed() override;

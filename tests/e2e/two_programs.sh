@@ -25,7 +25,7 @@ make_player host '1,0,"Henrietta",14,12,100,100,30,0,0,3,0,0,0,0,0,6,6,#TRUE#,#T
 make_player join '2,5,"Big Bruno",30,24,190,200,70,0,0,28,0,0,0,0,0,12,10,#TRUE#,#FALSE#'
 
 start_x || exit 1
-export QT_LOGGING_RULES="quorvel.boxes.info=true;quorvel.status.info=true;quorvel.link.debug=true" QT_MESSAGE_PATTERN="%{message}"
+export QT_LOGGING_RULES="quorvel.boxes.info=true;quorvel.status.info=true;quorvel.link.debug=true;quorvel.match.info=true" QT_MESSAGE_PATTERN="%{message}"
 unset QT_QPA_PLATFORM
 
 (cd "$work/host" && exec ./quorvel >"$work/host.log" 2>&1) &
@@ -48,6 +48,7 @@ wait_window "$host_pid" "Multiplayer - Server" 10 >/dev/null || fail "host scree
 (cd "$work/join" && exec ./quorvel >"$work/join.log" 2>&1) &
 join_pid=$!
 
+joined=$(date +%s%N)
 join_by_keys "$join_pid" 127.0.0.1 || fail "joining by keys"
 
 # Fight until both programs have ended, pressing whatever is on offer and
@@ -77,6 +78,7 @@ while [ -z "$host_status" ] || [ -z "$join_status" ]; do
     sleep 0.05
 done
 
+echo "match: $(( ($(date +%s%N) - joined) / 1000000 )) ms from joining to both programs' end"
 host_box=$(grep "^box:" "$work/host.log")
 join_box=$(grep "^box:" "$work/join.log")
 echo "host: $host_box (exit $host_status)"
