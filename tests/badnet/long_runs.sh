@@ -12,7 +12,8 @@
 # OUT      folder for the matches' logs (OUT/KIND-PERCENT-N/...)
 # BUILD    build folder with quorvel and quorvel-sparring (default build/)
 # ANALYSE_ONLY=1 prints the rows of matches already in OUT, running none.
-# CAPTURE=1 also records each match's port 1425 traffic (match.pcap), started
+# CAPTURE=1 also records each match's port 1425 traffic (match.pcap; needs
+# tcpdump, and exchange_segments.sh tshark: apt-get install tcpdump tshark), started
 # inside the namespace before the match; the practice opponent's and its game's
 # log lines then start with the time (UTC, ms), to be set beside the capture's.
 #
