@@ -34,6 +34,12 @@ constexpr qint64 readBufferLimit = 64 * 1024;
 // anything sent (probe or message) has gone unanswered for userTimeoutMs the
 // connection fails. A link that is down for a few seconds and comes back stays.
 constexpr int keepAliveIdleS = 2;
+// Until the peer has said anything, the side that connected waits longer before
+// it probes. If the last packet of the handshake was lost, the listening side
+// has not taken the connection yet and answers a probe with a reset; it sends
+// its handshake again after 1, 3 and 7 s, and the answer to any of those
+// completes the connection. The host speaks first, so its first word ends this.
+constexpr int handshakeKeepAliveIdleS = 10;
 constexpr int keepAliveIntervalS = 1;
 constexpr int keepAliveCount = 10;
 constexpr unsigned userTimeoutMs = 10000;
@@ -250,10 +256,16 @@ void Winsock::Connect(const QString& host) {
 
 void Winsock::adopt(QTcpSocket* adopted) {
     socket = adopted;
+    peerHeard = false;
     socket->setReadBufferSize(readBufferLimit);
     connect(socket, &QTcpSocket::readyRead, this, [this] {
-        if (socket != nullptr)
-            emit DataArrival(socket->bytesAvailable());
+        if (socket == nullptr)
+            return;
+        if (!peerHeard) {
+            peerHeard = true;
+            setKeepAliveIdle(keepAliveIdleS);
+        }
+        emit DataArrival(socket->bytesAvailable());
     });
     connect(socket, &QTcpSocket::connected, this, &Winsock::connectSucceeded);
     connect(socket, &QTcpSocket::disconnected, this, &Winsock::connectionGone);
@@ -266,10 +278,16 @@ void Winsock::adopt(QTcpSocket* adopted) {
             connectionGone();
     });
     if (socket->state() == QAbstractSocket::ConnectedState)
-        tuneConnection();
+        tuneConnection(keepAliveIdleS);
 }
 
-void Winsock::tuneConnection() {
+void Winsock::setKeepAliveIdle(int seconds) {
+    const int value = seconds;
+    ::setsockopt(static_cast<int>(socket->socketDescriptor()), IPPROTO_TCP, TCP_KEEPIDLE, &value,
+                 sizeof value);
+}
+
+void Winsock::tuneConnection(int keepAliveIdle) {
     // Every message leaves as its own segment instead of waiting to be merged.
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
@@ -277,7 +295,7 @@ void Winsock::tuneConnection() {
     const auto set = [descriptor](int option, auto value) {
         ::setsockopt(descriptor, IPPROTO_TCP, option, &value, sizeof value);
     };
-    set(TCP_KEEPIDLE, keepAliveIdleS);
+    setKeepAliveIdle(keepAliveIdle);
     set(TCP_KEEPINTVL, keepAliveIntervalS);
     set(TCP_KEEPCNT, keepAliveCount);
     set(TCP_USER_TIMEOUT, userTimeoutMs);
@@ -288,7 +306,7 @@ void Winsock::connectSucceeded() {
         return;
     connecting = false;
     connectTimer->stop();
-    tuneConnection();
+    tuneConnection(handshakeKeepAliveIdleS);
     emit Connected();
 }
 

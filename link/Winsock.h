@@ -104,8 +104,10 @@ private:
     void connectionGone();
     bool isListening() const;
     bool readyToOpen();
-    // Keepalive, the user timeout and no delay for small writes, on a connected socket.
-    void tuneConnection();
+    // Keepalive (first probe after keepAliveIdle seconds without a word), the user
+    // timeout and no delay for small writes, on a connected socket.
+    void tuneConnection(int keepAliveIdle);
+    void setKeepAliveIdle(int seconds);
     // True when connected; else false with errorText set.
     bool canSend();
     // One write, straight away.
@@ -136,4 +138,5 @@ private:
     QString errorText;
     quint32 generation = 0; // bumped by Close and Accept so stale queued reports are dropped
     bool connecting = false;
+    bool peerHeard = false; // anything has arrived on this connection
 };
