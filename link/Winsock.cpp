@@ -34,12 +34,12 @@ constexpr qint64 readBufferLimit = 64 * 1024;
 // anything sent (probe or message) has gone unanswered for userTimeoutMs the
 // connection fails. A link that is down for a few seconds and comes back stays.
 constexpr int keepAliveIdleS = 2;
-// Until the peer has said anything, the side that connected waits longer before
-// it probes. If the last packet of the handshake was lost, the listening side
-// has not taken the connection yet and answers a probe with a reset; it sends
-// its handshake again after 1, 3 and 7 s, and the answer to any of those
-// completes the connection. The host speaks first, so its first word ends this.
-constexpr int handshakeKeepAliveIdleS = 10;
+// When the last packet of the handshake is lost, the listening side has not
+// taken the connection, while the side that connected thinks it has. That side
+// says nothing until the host's ready signal, so its first keepalive probe finds
+// out: the host answers it with a reset. Such a connection, reset before
+// anything was exchanged, is made again this many times before it is reported.
+constexpr int silentResetRetries = 3;
 constexpr int keepAliveIntervalS = 1;
 constexpr int keepAliveCount = 10;
 constexpr unsigned userTimeoutMs = 10000;
@@ -228,6 +228,7 @@ bool Winsock::Accept(qintptr requestID) {
     // The control carries one thing at a time: the accepted connection replaces
     // listening, other requests and any earlier connection.
     Close();
+    connectHost.clear();
 
     auto* accepted = new QTcpSocket(this);
     if (!accepted->setSocketDescriptor(requestID)) {
@@ -247,24 +248,30 @@ void Winsock::Connect(const QString& host) {
             this, [this] { emit ConnectFailed(invalidStateText); }, Qt::QueuedConnection);
         return;
     }
+    connectHost = host.trimmed();
+    resetsLeft = silentResetRetries;
+    lostBeforeRetry.reset();
+    connectAgain();
+}
+
+void Winsock::connectAgain() {
+    dropSocket();
     connecting = true;
     adopt(new QTcpSocket(this));
     connectTimer->start(ConnectTimeout);
     // Takes dotted IPv4, IPv6 and host names; a lookup, if any, runs in the background.
-    socket->connectToHost(host.trimmed(), RemotePort);
+    socket->connectToHost(connectHost, RemotePort);
 }
 
 void Winsock::adopt(QTcpSocket* adopted) {
     socket = adopted;
     peerHeard = false;
+    anythingWritten = false;
     socket->setReadBufferSize(readBufferLimit);
     connect(socket, &QTcpSocket::readyRead, this, [this] {
         if (socket == nullptr)
             return;
-        if (!peerHeard) {
-            peerHeard = true;
-            setKeepAliveIdle(keepAliveIdleS);
-        }
+        peerHeard = true;
         emit DataArrival(socket->bytesAvailable());
     });
     connect(socket, &QTcpSocket::connected, this, &Winsock::connectSucceeded);
@@ -278,16 +285,10 @@ void Winsock::adopt(QTcpSocket* adopted) {
             connectionGone();
     });
     if (socket->state() == QAbstractSocket::ConnectedState)
-        tuneConnection(keepAliveIdleS);
+        tuneConnection();
 }
 
-void Winsock::setKeepAliveIdle(int seconds) {
-    const int value = seconds;
-    ::setsockopt(static_cast<int>(socket->socketDescriptor()), IPPROTO_TCP, TCP_KEEPIDLE, &value,
-                 sizeof value);
-}
-
-void Winsock::tuneConnection(int keepAliveIdle) {
+void Winsock::tuneConnection() {
     // Every message leaves as its own segment instead of waiting to be merged.
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
@@ -295,7 +296,7 @@ void Winsock::tuneConnection(int keepAliveIdle) {
     const auto set = [descriptor](int option, auto value) {
         ::setsockopt(descriptor, IPPROTO_TCP, option, &value, sizeof value);
     };
-    setKeepAliveIdle(keepAliveIdle);
+    set(TCP_KEEPIDLE, keepAliveIdleS);
     set(TCP_KEEPINTVL, keepAliveIntervalS);
     set(TCP_KEEPCNT, keepAliveCount);
     set(TCP_USER_TIMEOUT, userTimeoutMs);
@@ -306,7 +307,8 @@ void Winsock::connectSucceeded() {
         return;
     connecting = false;
     connectTimer->stop();
-    tuneConnection(handshakeKeepAliveIdleS);
+    lostBeforeRetry.reset();
+    tuneConnection();
     emit Connected();
 }
 
@@ -314,6 +316,23 @@ void Winsock::connectFailed(const QString& reason) {
     if (!connecting)
         return;
     dropSocket();
+    if (lostBeforeRetry) {
+        // Connecting again after a silent reset failed: the host has gone, and the
+        // connection it had is reported lost, as it would have been without the retry.
+        ended = lostBeforeRetry->first;
+        errorText = lostBeforeRetry->second;
+        lostBeforeRetry.reset();
+        qCDebug(lcLink) << "connection lost:" << errorText;
+        const quint32 attempt = generation;
+        QMetaObject::invokeMethod(
+            this,
+            [this, attempt] {
+                if (attempt == generation)
+                    emit ConnectionLost();
+            },
+            Qt::QueuedConnection);
+        return;
+    }
     ended = sckError;
     errorText = reason;
     // Some failures (an unreachable literal address) come back inside connectToHost; the
@@ -333,6 +352,16 @@ void Winsock::connectionGone() {
     // kept so that what arrived before the end can still be read.
     if (socket == nullptr || connecting || ended != sckClosed)
         return;
+    if (!connectHost.isEmpty() && !peerHeard && !anythingWritten && resetsLeft > 0) {
+        --resetsLeft;
+        qCDebug(lcLink) << "reset before anything was exchanged; connecting again";
+        // Should the host turn out to have gone, this loss is what gets reported.
+        lostBeforeRetry = {socket->error() == QAbstractSocket::RemoteHostClosedError ? sckClosing
+                                                                                     : sckError,
+                           socket->errorString()};
+        connectAgain();
+        return;
+    }
     ended = socket->error() == QAbstractSocket::RemoteHostClosedError ? sckClosing : sckError;
     errorText = socket->errorString();
     qCDebug(lcLink) << "connection lost:" << errorText;
@@ -408,6 +437,7 @@ void Winsock::writeWaiting() {
 
 bool Winsock::write(std::string_view data) {
     qCDebug(lcLink) << "send" << QByteArray::fromRawData(data.data(), qsizetype(data.size()));
+    anythingWritten = true;
     // The poll watches for the acknowledgement of this write, whatever kind of
     // message it is, so that a record message after it knows when it came.
     acknowledgementDue = true;

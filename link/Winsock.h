@@ -13,6 +13,7 @@
 #include <QString>
 
 #include <deque>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -104,10 +105,10 @@ private:
     void connectionGone();
     bool isListening() const;
     bool readyToOpen();
-    // Keepalive (first probe after keepAliveIdle seconds without a word), the user
-    // timeout and no delay for small writes, on a connected socket.
-    void tuneConnection(int keepAliveIdle);
-    void setKeepAliveIdle(int seconds);
+    // Keepalive, the user timeout and no delay for small writes, on a connected socket.
+    void tuneConnection();
+    // A new attempt at connectHost, replacing any socket.
+    void connectAgain();
     // True when connected; else false with errorText set.
     bool canSend();
     // One write, straight away.
@@ -138,5 +139,10 @@ private:
     QString errorText;
     quint32 generation = 0; // bumped by Close and Accept so stale queued reports are dropped
     bool connecting = false;
-    bool peerHeard = false; // anything has arrived on this connection
+    bool peerHeard = false;       // anything has arrived on this connection
+    bool anythingWritten = false; // anything has been written on it
+    QString connectHost;          // what Connect was given; empty on the accepting side
+    int resetsLeft = 0;           // silent resets still to be answered by connecting again
+    // While connecting again after a silent reset: how that connection ended.
+    std::optional<std::pair<StateValue, QString>> lostBeforeRetry;
 };

@@ -65,6 +65,7 @@ private slots:
     void listenOnPortInUseFails();
     void connectFailures_data();
     void connectFailures();
+    void silentResetIsConnectedAgain();
     void floodIsReadInBoundedSlices();
     void idleControlRefusesToSend();
     void localIPIsDottedIPv4();
@@ -301,6 +302,30 @@ void TestWinsock::connectFailures() {
     joiner.Connect(QStringLiteral("127.0.0.1"));
     QTRY_COMPARE_WITH_TIMEOUT(connected.count(), 1, 5000);
     QCOMPARE(failed.count(), 1);
+}
+
+// A host that resets the connection before a word is exchanged (its side of the
+// handshake was never completed) is connected to again; the joiner reports no loss.
+void TestWinsock::silentResetIsConnectedAgain() {
+    QTcpServer host;
+    QVERIFY(host.listen(QHostAddress::LocalHost, 0));
+    int taken = 0;
+    connect(&host, &QTcpServer::newConnection, &host, [&] {
+        QTcpSocket* connection = host.nextPendingConnection();
+        if (++taken == 1)
+            connection->abort();
+        else
+            connection->write("0");
+    });
+    Winsock joiner;
+    joiner.RemotePort = host.serverPort();
+    QSignalSpy lost(&joiner, &Winsock::ConnectionLost);
+    QByteArray received;
+    connect(&joiner, &Winsock::DataArrival, &joiner, [&] { received += joiner.GetData(); });
+    joiner.Connect(QStringLiteral("127.0.0.1"));
+    QTRY_COMPARE_WITH_TIMEOUT(received, QByteArray("0"), 5000);
+    QCOMPARE(taken, 2);
+    QCOMPARE(lost.count(), 0);
 }
 
 void TestWinsock::floodIsReadInBoundedSlices() {
