@@ -7,12 +7,15 @@
 #include "fight/frmFight.h"
 #include "link/ConnectionScreen.h"
 #include "link/MatchLog.h"
+#include "link/Winsock.h"
 
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 
 namespace {
+
+constexpr int FinishSendingMs = 3000;
 
 // The fight screen as the match left it: only the fight's opening loads it, so a
 // screen that has been unloaded is not brought back by what its match still does.
@@ -106,6 +109,10 @@ void ScreenView::ended(bool won) {
     if (frmFight* f = fight())
         f->hide();
     platform::MsgBox(won ? QStringLiteral("You Win!") : QStringLiteral("You Lose!"));
+    // The last blow may still be on its way (resent on a lossy link): the
+    // program ends once the peer has it, or after a few seconds.
+    if (screen != nullptr)
+        screen->link->FinishSending(FinishSendingMs);
     platform::EndProgram(0);
 }
 

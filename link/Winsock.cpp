@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QThread>
 #include <QTimer>
 
 #include <linux/sockios.h>
@@ -465,6 +466,24 @@ bool Winsock::write(std::string_view data) {
     // Hand the bytes to the system now, as one write, rather than on the next event loop pass.
     socket->flush();
     return true;
+}
+
+void Winsock::FinishSending(int timeoutMs) {
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (socket != nullptr && socket->state() == QAbstractSocket::ConnectedState) {
+        socket->flush();
+        // Bytes left unread when the connection closes make the close a reset,
+        // which throws away whatever the peer has not acknowledged yet: the
+        // winning blow, on a lossy link. What still arrives is read and dropped.
+        socket->readAll();
+        if (allAcknowledged() || elapsed.hasExpired(timeoutMs))
+            break;
+        if (!socket->waitForReadyRead(5))
+            QThread::msleep(5);
+    }
+    if (socket != nullptr)
+        socket->readAll();
 }
 
 QByteArray Winsock::GetData() {

@@ -78,6 +78,10 @@ public:
 
     QString ErrorText() const { return errorText; }
 
+    // Before the program ends: waits, at most timeoutMs, until the peer has
+    // acknowledged everything written, reading and dropping what still arrives.
+    void FinishSending(int timeoutMs);
+
     // What a match sends through.
     bool send(std::string_view message) override { return SendData(message); }
     bool sendAfterAcknowledged(std::string_view message) override {

@@ -212,6 +212,8 @@ void Sparring::finish(int exitStatus) {
     if (done)
         return;
     done = true;
+    if (exitStatus == 0)
+        link->FinishSending(lingerMs);
     announcer->stop();
     transferTimer->stop();
     waitTimer->stop();
