@@ -324,28 +324,30 @@ void Winsock::connectFailed(const QString& reason) {
         errorText = lostBeforeRetry->second;
         lostBeforeRetry.reset();
         qCDebug(lcLink) << "connection lost:" << errorText;
-        const quint32 attempt = generation;
-        QMetaObject::invokeMethod(
-            this,
-            [this, attempt] {
-                if (attempt == generation)
-                    emit ConnectionLost();
-            },
-            Qt::QueuedConnection);
+        reportLater([this] { emit ConnectionLost(); });
         return;
     }
     ended = sckError;
     errorText = reason;
     // Some failures (an unreachable literal address) come back inside connectToHost; the
     // report always arrives from the event loop, after Connect has returned.
+    reportLater([this, reason] { emit ConnectFailed(reason); });
+}
+
+void Winsock::reportLater(std::function<void()> report) {
+    // Dropped if the control has been closed or has accepted since.
     const quint32 attempt = generation;
     QMetaObject::invokeMethod(
         this,
-        [this, attempt, reason] {
+        [this, attempt, report = std::move(report)] {
             if (attempt == generation)
-                emit ConnectFailed(reason);
+                report();
         },
         Qt::QueuedConnection);
+}
+
+Winsock::StateValue Winsock::endedState() const {
+    return socket->error() == QAbstractSocket::RemoteHostClosedError ? sckClosing : sckError;
 }
 
 void Winsock::connectionGone() {
@@ -357,13 +359,11 @@ void Winsock::connectionGone() {
         --resetsLeft;
         qCDebug(lcLink) << "reset before anything was exchanged; connecting again";
         // Should the host turn out to have gone, this loss is what gets reported.
-        lostBeforeRetry = {socket->error() == QAbstractSocket::RemoteHostClosedError ? sckClosing
-                                                                                     : sckError,
-                           socket->errorString()};
+        lostBeforeRetry = {endedState(), socket->errorString()};
         connectAgain();
         return;
     }
-    ended = socket->error() == QAbstractSocket::RemoteHostClosedError ? sckClosing : sckError;
+    ended = endedState();
     errorText = socket->errorString();
     qCDebug(lcLink) << "connection lost:" << errorText;
     waiting.clear();

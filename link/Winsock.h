@@ -13,6 +13,7 @@
 #include <QString>
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -113,6 +114,10 @@ private:
     void tuneConnection();
     // A new attempt at connectHost, replacing any socket.
     void connectAgain();
+    // Emits from the event loop, unless the control was closed in between.
+    void reportLater(std::function<void()> report);
+    // How the established connection ended: closed by the peer, or failed.
+    StateValue endedState() const;
     // True when connected; else false with errorText set.
     bool canSend();
     // One write, straight away.
