@@ -3,6 +3,12 @@
 # namespace of its own, with loopback only, where nftables drops PERCENT of all
 # packets at random (0: none; a test may then add rules of its own). Nothing
 # can leave this machine from there, and the match port is the command's alone.
+#
+# Packets are dropped as they arrive (the input hook, which every packet on
+# loopback passes once), so the sender's system has sent each one, as over a
+# network that loses them. Dropped on the way out instead, a packet becomes an
+# error inside the sender's TCP, which handles it unlike a loss: connections
+# then stalled or ended with "Connection timed out" in mid-match.
 set -euo pipefail
 if [ "${QUORVEL_LOSSY_NAMESPACE:-0}" != 1 ]; then
     # Root makes a network namespace alone; anyone else also maps themselves to
@@ -19,8 +25,8 @@ ip link set lo up
 if [ "$percent" -gt 0 ]; then
     nft -f - <<RULES
 add table inet lossy
-add chain inet lossy out { type filter hook output priority 0; }
-add rule inet lossy out numgen random mod 100 < $percent drop
+add chain inet lossy in { type filter hook input priority 0; }
+add rule inet lossy in numgen random mod 100 < $percent drop
 RULES
 fi
 exec "$@"

@@ -24,13 +24,14 @@ bool nft(const QByteArray& script) {
            process.exitCode() == 0;
 }
 
-// Every packet on the link is dropped from now on, or (`sourcePort` set) every
-// packet sent from that port.
+// Every packet on the link is lost from now on, or (`sourcePort` set) every
+// packet sent from that port. Packets are dropped as they arrive, so that the
+// sender's system sees them go out, as over a network that loses them.
 bool dropPackets(quint16 sourcePort = 0) {
     const QByteArray match = sourcePort ? "tcp sport " + QByteArray::number(sourcePort) + " " : "";
     return nft("add table inet badnet\n"
-               "add chain inet badnet out { type filter hook output priority 0; }\n"
-               "add rule inet badnet out " +
+               "add chain inet badnet in { type filter hook input priority 0; }\n"
+               "add rule inet badnet in " +
                match + "drop\n");
 }
 

@@ -28,9 +28,10 @@ class TestVanish : public QObject {
     static bool cutLink(bool cut) {
         QProcess nft;
         nft.start(QStringLiteral("nft"), {QStringLiteral("-f"), QStringLiteral("-")});
+        // Dropped on arrival: the sender's system sees its packets leave.
         nft.write(cut ? "add table inet vanish\n"
-                        "add chain inet vanish out { type filter hook output priority 0; }\n"
-                        "add rule inet vanish out drop\n"
+                        "add chain inet vanish in { type filter hook input priority 0; }\n"
+                        "add rule inet vanish in drop\n"
                       : "delete table inet vanish\n");
         nft.closeWriteChannel();
         return nft.waitForFinished(5000) && nft.exitStatus() == QProcess::NormalExit &&
