@@ -1,4 +1,5 @@
 #include "chicken/ChickenFile.h"
+#include "common/Sanitized.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -472,11 +473,7 @@ void TestChickenFile::hostileInputIsHandledQuickly() {
 
     // Generous bounds: they catch quadratic work and hangs, not slow machines
     // (nor AddressSanitizer's checks on every byte, which make 100 MB take seconds).
-#if defined(__SANITIZE_ADDRESS__)
-    constexpr qint64 limitMs = 6000;
-#else
-    constexpr qint64 limitMs = 1500;
-#endif
+    constexpr qint64 limitMs = sanitizedBuild ? 6000 : 1500;
     QVERIFY2(parseMs < limitMs, qPrintable(QString("parse took %1 ms").arg(parseMs)));
     QVERIFY2(loadMs < limitMs, qPrintable(QString("load took %1 ms").arg(loadMs)));
 }

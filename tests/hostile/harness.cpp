@@ -1,5 +1,6 @@
 #include "harness.h"
 
+#include "common/Sanitized.h"
 #include "screens/peer.h"
 
 #include "app/Forms.h"
@@ -15,16 +16,8 @@
 
 namespace hostile {
 
-bool sanitized() {
-#if defined(__SANITIZE_ADDRESS__)
-    return true;
-#else
-    return false;
-#endif
-}
-
 qint64 lateLimitMs() {
-    return sanitized() ? 750 : 250;
+    return sanitizedBuild ? 750 : 250;
 }
 
 Ticker::Ticker(int intervalMs) {

@@ -20,9 +20,6 @@ class Peer;
 
 namespace hostile {
 
-// True in a build with AddressSanitizer, where everything runs a few times slower.
-bool sanitized();
-
 // How long, in ms, the test's own timer may be held up before the program
 // counts as unresponsive.
 qint64 lateLimitMs();
