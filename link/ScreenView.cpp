@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr int FinishSendingMs = 3000;
+constexpr int finishSendingMs = 3000;
 
 // The fight screen as the match left it: only the fight's opening loads it, so a
 // screen that has been unloaded is not brought back by what its match still does.
@@ -112,7 +112,7 @@ void ScreenView::ended(bool won) {
     // The last blow may still be on its way (resent on a lossy link): the
     // program ends once the peer has it, or after a few seconds.
     if (screen != nullptr)
-        screen->link->FinishSending(FinishSendingMs);
+        screen->link->FinishSending(finishSendingMs);
     platform::EndProgram(0);
 }
 

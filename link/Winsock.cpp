@@ -35,15 +35,16 @@ constexpr qint64 readBufferLimit = 64 * 1024;
 // anything sent (probe or message) has gone unanswered for userTimeoutMs the
 // connection fails. A link that is down for a few seconds and comes back stays.
 constexpr int keepAliveIdleS = 2;
+constexpr int keepAliveIntervalS = 1;
+constexpr int keepAliveCount = 10;
+constexpr unsigned userTimeoutMs = 10000;
+
 // When the last packet of the handshake is lost, the listening side has not
 // taken the connection, while the side that connected thinks it has. That side
 // says nothing until the host's ready signal, so its first keepalive probe finds
 // out: the host answers it with a reset. Such a connection, reset before
 // anything was exchanged, is made again this many times before it is reported.
 constexpr int silentResetRetries = 3;
-constexpr int keepAliveIntervalS = 1;
-constexpr int keepAliveCount = 10;
-constexpr unsigned userTimeoutMs = 10000;
 
 // While a message waits for the peer's acknowledgement of what went before, the
 // system is asked this often; a healthy peer acknowledges within tens of ms.
