@@ -15,9 +15,26 @@ fi
 [ -z "${1:-}" ] || export DELAYLINK="$1"
 base="qvself$$"
 topology() { "$here/topology.sh" "$@"; }
-trap 'for net in "$base" "$base-b"; do QUORVEL_NET=$net topology down; done' EXIT
+tear_down() {
+    QUORVEL_NET="$base" topology down
+    QUORVEL_NET="$base-b" topology down
+}
+trap tear_down EXIT
 export QUORVEL_NET="$base"
 failed=0
+
+# holds WHAT COMMAND...: tells whether the command succeeds.
+holds() {
+    local what="$1"
+    shift
+    if "$@"; then
+        echo "ok   $what"
+    else
+        echo "FAIL $what"
+        failed=1
+        return 1
+    fi
+}
 
 # expect WHAT PATTERN NODE COMMAND...: the command's output, run in the node,
 # holds the extended regular expression.
@@ -25,13 +42,7 @@ expect() {
     local what="$1" pattern="$2" out
     shift 2
     out="$(topology exec "$@" 2>&1 </dev/null)"
-    if grep -qE -- "$pattern" <<<"$out"; then
-        echo "ok   $what"
-    else
-        echo "FAIL $what: no /$pattern/ in:"
-        sed 's/^/     /' <<<"$out"
-        failed=1
-    fi
+    holds "$what" grep -qE -- "$pattern" <<<"$out" || printf '     no /%s/ in:\n%s\n' "$pattern" "$out"
 }
 
 # round_trip MS: ping from network B to router A's outside address takes at least
@@ -39,19 +50,24 @@ expect() {
 round_trip() {
     local least
     least="$(topology exec joiner ping -c 5 -i 0.2 -q 11.0.1.1 | awk '/^rtt/ { split($4, ms, "/"); print int(ms[1]) }')"
-    if [ -n "$least" ] && [ "$least" -ge "$1" ] && [ "$least" -le $(($1 + 25)) ]; then
-        echo "ok   round trip $1 ms: ping's quickest $least ms"
-    else
-        echo "FAIL round trip $1 ms: ping's quickest ${least:-(no answer)} ms"
-        failed=1
-    fi
+    holds "round trip $1 ms: ping's quickest ${least:-(no answer)} ms" \
+        test "${least:-0}" -ge "$1" -a "${least:-0}" -le $(($1 + 25))
+}
+
+# soon NODE COMMAND...: waits up to 5 s for the command to succeed in the node.
+soon() {
+    for _ in $(seq 100); do
+        topology exec "$@" >/dev/null 2>&1 && return 0
+        sleep 0.05
+    done
+    return 1
 }
 
 # The host's game stands in for a listener on port 1425 telling whom it sees.
 listen() {
     topology exec "$1" socat TCP-LISTEN:1425,reuseaddr,fork \
         SYSTEM:'echo "network A sees $SOCAT_PEERADDR"' &
-    sleep 0.2
+    soon "$1" sh -c "ss -Htln 'sport = :1425' | grep -q ."
 }
 # reach WHAT PATTERN: what the joiner gets from router A's outside port 1425.
 reach() {
@@ -68,15 +84,10 @@ RTT_MS=100 topology up || exit 1
 round_trip 100
 topology exec neighbour timeout 3 socat -u \
     UDP4-RECV:1425,reuseaddr,ip-add-membership=239.255.14.25:eth0 - >"/run/$base.multicast" &
-sleep 0.2
+soon neighbour sh -c "ip maddr show dev eth0 | grep -q 239.255.14.25"
 topology exec host socat -u - UDP4-DATAGRAM:239.255.14.25:1425,ip-multicast-ttl=1 <<<"match"
-sleep 0.2
-if grep -qx match "/run/$base.multicast"; then
-    echo "ok   an announcement with TTL 1 reaches network A"
-else
-    echo "FAIL an announcement with TTL 1 does not reach network A"
-    failed=1
-fi
+holds "an announcement with TTL 1 reaches network A" \
+    soon neighbour grep -qx match "/run/$base.multicast"
 rm -f "/run/$base.multicast"
 listen host
 expect "upnpc finds the IGD and its outside address" "ExternalIPAddress = 11.0.1.1$" host upnpc -s
@@ -85,12 +96,7 @@ expect "upnpc maps 1425" "external 11.0.1.1:1425 TCP is redirected to internal 1
 start=$(date +%s%N)
 reach "the joiner reaches the host through the mapping" "$reached"
 elapsed=$((($(date +%s%N) - start) / 1000000))
-if [ "$elapsed" -ge 100 ]; then
-    echo "ok   the connection took $elapsed ms, at least one round trip"
-else
-    echo "FAIL the connection took $elapsed ms, less than the round trip"
-    failed=1
-fi
+holds "the connection took $elapsed ms, at least one round trip" test "$elapsed" -ge 100
 expect "upnpc removes the mapping" "UPNP_DeletePortMapping\(\) returned : 0" host upnpc -u "$igd" -d 1425 TCP
 reach "without a mapping router A stays silent" "timed out"
 expect "natpmpc maps 1425" "Mapped public port 1425 protocol TCP to local port 1425 liftime 1200" \
@@ -111,9 +117,8 @@ expect "miniupnpd refuses the mapping" "failed with code 501 \(Action Failed\)" 
 expect "NAT-PMP reports a network failure" "readnatpmpresponseorretry\(\) failed : network failure" \
     host natpmpc -g 192.168.1.1 -a 1425 1425 tcp 1200
 reach "the carrier's address refuses the joiner" "Connection refused"
-grep -q "Reserved / private IP address 100.64.1.1 on ext interface wan0" \
-    "/run/quorvel-net/$base/miniupnpd.log" && echo "ok   miniupnpd tells why" ||
-    { echo "FAIL miniupnpd does not tell why"; failed=1; }
+holds "miniupnpd tells why" grep -q "Reserved / private IP address 100.64.1.1 on ext interface wan0" \
+    "/run/quorvel-net/$base/miniupnpd.log"
 topology down
 
 # Finding no IGD takes upnpc 8 s: the two routers without UPnP are asked at once.

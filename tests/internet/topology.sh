@@ -50,7 +50,7 @@ down() {
     # Everything still running in the namespaces was started for them: the
     # wire, miniupnpd, whatever was run with exec. The wire goes first, while
     # both its devices still exist.
-    [ -f "$state/delaylink.pid" ] && kill "$(cat "$state/delaylink.pid")" 2>/dev/null || true
+    if [ -f "$state/delaylink.pid" ]; then kill "$(cat "$state/delaylink.pid")" 2>/dev/null || true; fi
     for node in "${nodes[@]}"; do
         ip netns pids "$(ns "$node")" 2>/dev/null | while read -r pid; do
             kill "$pid" 2>/dev/null || true
