@@ -15,11 +15,17 @@ fi
 [ -z "${1:-}" ] || export DELAYLINK="$1"
 base="qvself$$"
 topology() { "$here/topology.sh" "$@"; }
+# tear_down BASE: removes the two topologies a run makes.
 tear_down() {
-    QUORVEL_NET="$base" topology down
-    QUORVEL_NET="$base-b" topology down
+    QUORVEL_NET="$1" topology down
+    QUORVEL_NET="$1-b" topology down
 }
-trap tear_down EXIT
+# What a run that was killed (at CTest's timeout, say) left goes first.
+for stale in $(ip netns list | grep -oE '^qvself[0-9]+' | sort -u); do
+    kill -0 "${stale#qvself}" 2>/dev/null || tear_down "$stale"
+done
+trap 'tear_down "$base"' EXIT
+trap 'exit 1' TERM INT HUP
 export QUORVEL_NET="$base"
 failed=0
 

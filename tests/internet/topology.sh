@@ -199,6 +199,7 @@ up() {
 
     # Whatever fails on the way up, nothing half made stays behind.
     trap down EXIT
+    trap 'exit 1' TERM INT HUP
     mkdir -p "$state"
     local node
     for node in "${nodes[@]}"; do
@@ -270,7 +271,7 @@ RULES
             in_node neighbour natpmpc -g 192.168.1.1 -a 1425 1425 tcp 3600 >/dev/null
         fi
     fi
-    trap - EXIT
+    trap - EXIT TERM INT HUP
     echo "topology $net is up: round trip $rtt ms between the routers${*:+; $*}"
 }
 
