@@ -10,9 +10,11 @@ RUN_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-multimedia-dev l
 # way to drive it like a person, clang's libFuzzer for the fuzz targets, ip for
 # the private network the suite runs in and nftables for the bad links made in
 # such namespaces, Debian's judges of a package (lintian) and of a hardened
-# binary (hardening-check, in devscripts).
+# binary (hardening-check, in devscripts), and for the small internet of
+# tests/internet a home router's UPnP IGD and NAT-PMP daemon (miniupnpd's
+# nftables build, which installs no service), their clients, socat and ping.
 TEST_PACKAGES=(xvfb xauth xdotool x11-utils clang-14 libclang-rt-14-dev tcpdump procps dpkg-dev desktop-file-utils appstream file
-    iproute2 nftables lintian devscripts)
+    iproute2 nftables lintian devscripts miniupnpd-nftables miniupnpc natpmpc socat iputils-ping)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then

@@ -1,0 +1,159 @@
+#!/usr/bin/env bash
+# selftest.sh [DELAYLINK]: the small internet of topology.sh holds what the
+# tests of a match across it rely on, checked with Debian's own UPnP and NAT-PMP
+# clients: router A maps port 1425 for the host, a joiner behind router B then
+# reaches the host through both NATs with the round trip set, and each failure
+# option refuses or stays silent as a real home router does. Exits 0 only when
+# all of it holds; everything it made goes away on exit, failed or not.
+# Needs root and /dev/net/tun (exit 77, skipped, without them).
+set -uo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+if [ "$(id -u)" -ne 0 ] || [ ! -c /dev/net/tun ]; then
+    echo "skipped: needs root and /dev/net/tun"
+    exit 77
+fi
+[ -z "${1:-}" ] || export DELAYLINK="$1"
+base="qvself$$"
+topology() { "$here/topology.sh" "$@"; }
+# tear_down BASE: removes the two topologies a run makes.
+tear_down() {
+    QUORVEL_NET="$1" topology down
+    QUORVEL_NET="$1-b" topology down
+}
+# What a run that was killed (at CTest's timeout, say) left goes first.
+for stale in $(ip netns list | grep -oE '^qvself[0-9]+' | sort -u); do
+    kill -0 "${stale#qvself}" 2>/dev/null || tear_down "$stale"
+done
+trap 'tear_down "$base"' EXIT
+trap 'exit 1' TERM INT HUP
+export QUORVEL_NET="$base"
+failed=0
+
+# holds WHAT COMMAND...: tells whether the command succeeds.
+holds() {
+    local what="$1"
+    shift
+    if "$@"; then
+        echo "ok   $what"
+    else
+        echo "FAIL $what"
+        failed=1
+        return 1
+    fi
+}
+
+# expect WHAT PATTERN NODE COMMAND...: the command's output, run in the node,
+# holds the extended regular expression.
+expect() {
+    local what="$1" pattern="$2" out
+    shift 2
+    out="$(topology exec "$@" 2>&1 </dev/null)"
+    holds "$what" grep -qE -- "$pattern" <<<"$out" || printf '     no /%s/ in:\n%s\n' "$pattern" "$out"
+}
+
+# round_trip MS: ping from network B to router A's outside address takes at least
+# MS and, at its quickest, not much more.
+round_trip() {
+    local least
+    least="$(topology exec joiner ping -c 5 -i 0.2 -q 11.0.1.1 | awk '/^rtt/ { split($4, ms, "/"); print int(ms[1]) }')"
+    holds "round trip $1 ms: ping's quickest ${least:-(no answer)} ms" \
+        test "${least:-0}" -ge "$1" -a "${least:-0}" -le $(($1 + 25))
+}
+
+# soon NODE COMMAND...: waits up to 5 s for the command to succeed in the node.
+soon() {
+    for _ in $(seq 100); do
+        topology exec "$@" >/dev/null 2>&1 && return 0
+        sleep 0.05
+    done
+    return 1
+}
+
+# The host's game stands in for a listener on port 1425 telling whom it sees.
+listen() {
+    topology exec "$1" socat TCP-LISTEN:1425,reuseaddr,fork \
+        SYSTEM:'echo "network A sees $SOCAT_PEERADDR"' &
+    soon "$1" sh -c "ss -Htln 'sport = :1425' | grep -q ."
+}
+# reach WHAT PATTERN: what the joiner gets from router A's outside port 1425.
+reach() {
+    expect "$1" "$2" joiner socat -T 3 - TCP:11.0.1.1:1425,connect-timeout=1
+}
+# Router A's IGD, told to upnpc once discovery has been seen to work: finding
+# it takes upnpc 2 s each time.
+igd=http://192.168.1.1:5000/rootDesc.xml
+# The joiner arrives masqueraded as router B.
+reached="network A sees 11.0.2.1"
+
+echo "== UPnP IGD and NAT-PMP, round trip 100 ms"
+RTT_MS=100 topology up || exit 1
+round_trip 100
+topology exec neighbour timeout 3 socat -u \
+    UDP4-RECV:1425,reuseaddr,ip-add-membership=239.255.14.25:eth0 - >"/run/$base.multicast" &
+soon neighbour sh -c "ip maddr show dev eth0 | grep -q 239.255.14.25"
+topology exec host socat -u - UDP4-DATAGRAM:239.255.14.25:1425,ip-multicast-ttl=1 <<<"match"
+holds "an announcement with TTL 1 reaches network A" \
+    soon neighbour grep -qx match "/run/$base.multicast"
+rm -f "/run/$base.multicast"
+listen host
+expect "upnpc finds the IGD and its outside address" "ExternalIPAddress = 11.0.1.1$" host upnpc -s
+expect "upnpc maps 1425" "external 11.0.1.1:1425 TCP is redirected to internal 192.168.1.2:1425" \
+    host upnpc -u "$igd" -e quorvel -a 192.168.1.2 1425 1425 TCP 1200
+start=$(date +%s%N)
+reach "the joiner reaches the host through the mapping" "$reached"
+elapsed=$((($(date +%s%N) - start) / 1000000))
+holds "the connection took $elapsed ms, at least one round trip" test "$elapsed" -ge 100
+expect "upnpc removes the mapping" "UPNP_DeletePortMapping\(\) returned : 0" host upnpc -u "$igd" -d 1425 TCP
+reach "without a mapping router A stays silent" "timed out"
+expect "natpmpc maps 1425" "Mapped public port 1425 protocol TCP to local port 1425 liftime 1200" \
+    host natpmpc -g 192.168.1.1 -a 1425 1425 tcp 1200
+reach "the joiner reaches the host through the NAT-PMP mapping" "$reached"
+expect "natpmpc removes the mapping" "Mapped public port 0 protocol TCP to local port 0 liftime 0" \
+    host natpmpc -g 192.168.1.1 -a 1425 0 tcp 0
+reach "and router A is silent again" "timed out"
+topology down
+
+echo "== carrier-grade NAT, round trip 300 ms"
+RTT_MS=300 topology up cgnat || exit 1
+round_trip 300
+expect "upnpc finds the IGD but no usable connection" \
+    "Found a \(not connected\?\) IGD.*|No valid UPNP Internet Gateway Device found" host upnpc -s
+expect "miniupnpd refuses the mapping" "failed with code 501 \(Action Failed\)" \
+    host upnpc -i -u "$igd" -e quorvel -a 192.168.1.2 1425 1425 TCP 1200
+expect "NAT-PMP reports a network failure" "readnatpmpresponseorretry\(\) failed : network failure" \
+    host natpmpc -g 192.168.1.1 -a 1425 1425 tcp 1200
+reach "the carrier's address refuses the joiner" "Connection refused"
+holds "miniupnpd tells why" grep -q "Reserved / private IP address 100.64.1.1 on ext interface wan0" \
+    "/run/quorvel-net/$base/miniupnpd.log"
+topology down
+
+# Finding no IGD takes upnpc 8 s: the two routers without UPnP are asked at once.
+echo "== no UPnP at all, and NAT-PMP alone"
+topology up noupnp || exit 1
+QUORVEL_NET="$base-b" topology up natpmp-only || exit 1
+QUORVEL_NET="$base-b" expect "natpmp-only: no UPnP answers" "No IGD UPnP Device found" \
+    host upnpc -s >"/run/$base.natpmp-only" &
+expect "noupnp: no UPnP answers" "No IGD UPnP Device found" host upnpc -s
+expect "noupnp: NAT-PMP is refused" "the gateway does not support nat-pmp" \
+    host natpmpc -g 192.168.1.1 -a 1425 1425 tcp 1200
+wait $!
+cat "/run/$base.natpmp-only"
+grep -q '^FAIL' "/run/$base.natpmp-only" && failed=1
+rm -f "/run/$base.natpmp-only"
+QUORVEL_NET="$base-b" expect "natpmp-only: natpmpc maps 1425" \
+    "Mapped public port 1425 protocol TCP to local port 1425" \
+    host natpmpc -g 192.168.1.1 -a 1425 1425 tcp 1200
+QUORVEL_NET="$base-b" listen host
+QUORVEL_NET="$base-b" reach "natpmp-only: the joiner reaches the host" "$reached"
+topology down
+QUORVEL_NET="$base-b" topology down
+
+echo "== outside port 1425 held by the neighbour"
+topology up port-taken || exit 1
+expect "upnpc meets the conflict" "failed with code 718 \(ConflictInMappingEntry\)" \
+    host upnpc -u "$igd" -e quorvel -a 192.168.1.2 1425 1425 TCP 1200
+expect "NAT-PMP offers the next port" "Mapped public port 1426 protocol TCP to local port 1425" \
+    host natpmpc -g 192.168.1.1 -a 1425 1425 tcp 1200
+
+[ "$failed" = 0 ] && echo "all held" || echo "something did not hold"
+exit "$failed"
