@@ -2,7 +2,6 @@
 
 #include "app/Platform.h"
 #include "app/Vars.h"
-#include "chicken/ChickenFile.h"
 #include "chicken/ChickenStore.h"
 
 #include <QCoreApplication>
@@ -77,8 +76,9 @@ void ChooseChickenPath() {
 }
 
 bool LoadChickenData() {
-    if (auto chicken = chickenfile::load(ChickenPath)) {
-        OwnChicken = *chicken;
+    // A cheater loads like any chicken; the title screen refuses it afterwards.
+    if (auto loaded = chickenstore::load(QFile::decodeName(ChickenPath.c_str())); loaded.chicken) {
+        OwnChicken = *loaded.chicken;
         return true;
     }
     platform::MsgBox(QStringLiteral("An error has occured loading the chicken data file, it may be "

@@ -30,8 +30,9 @@ void DrawGradient(QWidget* window);
 // folder (calls GetAppPath).
 void ChooseChickenPath();
 
-// Reads ChickenPath's file into OwnChicken. On any failure shows the data-file error
-// and ends the program; returns false then (only ever seen under test).
+// Reads ChickenPath's file into OwnChicken, a cheater too (the title screen
+// refuses it). On any other failure shows the data-file error and ends the
+// program; returns false then (only ever seen under test).
 bool LoadChickenData();
 
 // A name's bytes shown as text: one Latin-1 character per byte.

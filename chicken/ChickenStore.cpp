@@ -4,6 +4,7 @@
 #include "chicken/Hatchery.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
@@ -44,6 +45,20 @@ QString flockFolder(const QString& programFolder) {
             return QDir::cleanPath(folder);
     }
     return {};
+}
+
+Loaded load(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists())
+        return {std::nullopt, LoadFailure::Missing};
+    if (!info.isFile() || !info.isReadable())
+        return {std::nullopt, LoadFailure::Unreadable};
+    auto chicken = chickenfile::load(QFile::encodeName(path).toStdString());
+    if (!chicken)
+        return {std::nullopt, LoadFailure::Damaged};
+    if (chicken->flaggedAsCheater())
+        return {chicken, LoadFailure::Cheater};
+    return {chicken, LoadFailure::None};
 }
 
 NameCheck checkName(const QString& name) {

@@ -1,8 +1,8 @@
 #pragma once
 
-// Where chickens live on this machine, and saving one: the player's own chicken
-// under the user's data location, the sample flock installed with the game, and
-// which file the game reads.
+// Where chickens live on this machine, reading and saving one: the player's own
+// chicken under the user's data location, the sample flock installed with the
+// game, which file the game reads, and whether a chicken file can fight.
 
 #include "chicken/ChickenRecord.h"
 
@@ -26,6 +26,21 @@ QString chosenChickenPath(const QString& option, const QString& programFolder);
 // tree the program is installed in, else of the system's data folders. Empty
 // when there is none.
 QString flockFolder(const QString& programFolder);
+
+// A chicken file as read, or why it cannot fight. Each program tells the reason
+// in its own words.
+enum class LoadFailure {
+    None,
+    Missing,    // there is no such file
+    Unreadable, // it is not a regular file, or it cannot be read
+    Damaged,    // not a whole chicken data file
+    Cheater,    // flagged as a cheater: the game refuses it
+};
+struct Loaded {
+    std::optional<ChickenRecord> chicken; // also set for a cheater, never for the others
+    LoadFailure failure = LoadFailure::None;
+};
+Loaded load(const QString& path);
 
 // `name` as the file and the wire carry it (one Latin-1 byte per character), or
 // why it cannot be a chicken's name.

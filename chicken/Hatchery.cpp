@@ -8,21 +8,11 @@ namespace hatchery {
 
 namespace {
 
-// The stats a blend is made of, as the sample flock has them.
-struct Profile {
-    double kickPower, peckPower, speed, obedience, hitPoints, kickSkill, peckSkill, canCombo;
-    // The Dirichlet parameter of this sample's weight in a blend (a whole number:
-    // the weight is a sum of this many exponential draws). The samples are
-    // matched in strength, so each pulls alike; a strong pull keeps blends from
-    // the lopsided corners, where a chicken is weak at everything it does.
-    int pull;
-};
-
-constexpr std::array<Profile, 3> Samples{{
-    {13, 11, 57, 85, 103, 9, 10, 1, 16}, // Rosie
-    {18, 6, 42, 72, 118, 15, 5, 0, 16},  // Bruno, the Brave
-    {6, 11, 64, 93, 75, 7, 12, 1, 16},   // Pip
-}};
+// How strongly each sample pulls in a blend: the Dirichlet parameter of its
+// weight (a whole number: the weight is a sum of this many exponential draws).
+// The samples are matched in strength, so each pulls alike; a strong pull keeps
+// blends from the lopsided corners, where a chicken is weak at everything it does.
+constexpr int Pull = 16;
 
 // How far a blended stat is nudged either way, as a share of it.
 constexpr double Nudge = 0.03;
@@ -58,17 +48,17 @@ std::optional<std::string> nameRefusal(std::string_view name) {
 ChickenRecord hatch(std::string name, int16_t portrait, const RandomSource& random) {
     // Weights drawn from a Dirichlet distribution that favours even blends: a
     // chicken leans towards one sample but rarely copies it.
-    std::array<double, Samples.size()> weight{};
+    std::array<double, Flock.size()> weight{};
     double total = 0;
-    for (std::size_t i = 0; i < Samples.size(); ++i) {
-        for (int k = 0; k < Samples[i].pull; ++k)
+    for (std::size_t i = 0; i < Flock.size(); ++i) {
+        for (int k = 0; k < Pull; ++k)
             weight[i] -= std::log(1.0 - random());
         total += weight[i];
     }
-    Profile blend{};
-    for (std::size_t i = 0; i < Samples.size(); ++i) {
+    FlockStats blend{};
+    for (std::size_t i = 0; i < Flock.size(); ++i) {
         const double w = weight[i] / total;
-        const Profile& s = Samples[i];
+        const FlockStats& s = Flock[i];
         blend.kickPower += w * s.kickPower;
         blend.peckPower += w * s.peckPower;
         blend.speed += w * s.speed;

@@ -12,6 +12,7 @@
 
 #include "chicken/ChickenRecord.h"
 
+#include <array>
 #include <functional>
 #include <optional>
 #include <string>
@@ -32,6 +33,17 @@ inline constexpr std::size_t MaxNameLength = 40;
 // nothing when it can: it must not be empty, longer than 40 characters, or hold
 // a double quote or a control character.
 std::optional<std::string> nameRefusal(std::string_view name);
+
+// The stats a blend is made of, as the sample flock's files hold them
+// (assets/chickens/rosie.dat, bruno.dat, pip.dat); canCombo is 1 or 0.
+struct FlockStats {
+    double kickPower, peckPower, speed, obedience, hitPoints, kickSkill, peckSkill, canCombo;
+};
+inline constexpr std::array<FlockStats, 3> Flock{{
+    {13, 11, 57, 85, 103, 9, 10, 1}, // Rosie
+    {18, 6, 42, 72, 118, 15, 5, 0},  // Bruno, the Brave
+    {6, 11, 64, 93, 75, 7, 12, 1},   // Pip
+}};
 
 // A new chicken with that name and portrait, CheatFlag 0, stats drawn from
 // `random`.

@@ -1,10 +1,8 @@
 #include "coop/Coop.h"
 
-#include "chicken/ChickenFile.h"
 #include "chicken/ChickenStore.h"
 #include "chicken/Hatchery.h"
 
-#include <QFileInfo>
 #include <QTextStream>
 
 #include <random>
@@ -17,8 +15,11 @@ QString yesNo(int16_t flag) {
     return flag != 0 ? QStringLiteral("yes") : QStringLiteral("no");
 }
 
-void print(QTextStream& out, const QString& path, const ChickenRecord& chicken) {
+void print(QTextStream& out, const QString& path, const ChickenRecord& chicken,
+           bool sample = false) {
     out << "File: " << path << "\n";
+    if (sample)
+        out << SampleNote << "\n";
     for (const QString& line : describe(chicken))
         out << line << "\n";
     out.flush();
@@ -27,19 +28,28 @@ void print(QTextStream& out, const QString& path, const ChickenRecord& chicken) 
 } // namespace
 
 Reading read(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.exists())
+    chickenstore::Loaded loaded = chickenstore::load(path);
+    switch (loaded.failure) {
+    case chickenstore::LoadFailure::None:
+        return {std::move(loaded.chicken), {}};
+    case chickenstore::LoadFailure::Missing:
         return {std::nullopt, QStringLiteral("there is no chicken file %1").arg(path)};
-    if (!info.isFile() || !info.isReadable())
+    case chickenstore::LoadFailure::Unreadable:
         return {std::nullopt, QStringLiteral("%1 cannot be read").arg(path)};
-    auto chicken = chickenfile::load(QFile::encodeName(path).toStdString());
-    if (!chicken)
+    case chickenstore::LoadFailure::Damaged:
         return {std::nullopt,
                 QStringLiteral("%1 is damaged: it is not a whole chicken file").arg(path)};
-    if (chicken->flaggedAsCheater())
-        return {chicken,
-                QStringLiteral("%1 is flagged as a cheater; the game refuses it").arg(path)};
-    return {chicken, {}};
+    case chickenstore::LoadFailure::Cheater:
+        break;
+    }
+    return {std::move(loaded.chicken),
+            QStringLiteral("%1 is flagged as a cheater; the game refuses it with \"Cheater!\"")
+                .arg(path)};
+}
+
+GameChicken gameChicken(const QString& programFolder) {
+    const QString path = chickenstore::chosenChickenPath({}, programFolder);
+    return {path, path != chickenstore::playerChickenPath(), read(path)};
 }
 
 QStringList describe(const ChickenRecord& c) {
@@ -86,14 +96,15 @@ int hatchCommand(const QString& name, int portrait, QTextStream& out, QTextStrea
     return 0;
 }
 
-int showCommand(const QString& path, QTextStream& out, QTextStream& err) {
-    const QString file = path.isEmpty() ? chickenstore::playerChickenPath() : path;
-    const Reading reading = read(file);
-    if (!reading.problem.isEmpty()) {
-        err << "quorvel-coop: " << reading.problem << Qt::endl;
+int showCommand(const QString& path, const QString& programFolder, QTextStream& out,
+                QTextStream& err) {
+    const GameChicken chosen =
+        path.isEmpty() ? gameChicken(programFolder) : GameChicken{path, false, read(path)};
+    if (!chosen.reading.problem.isEmpty()) {
+        err << "quorvel-coop: " << chosen.reading.problem << Qt::endl;
         return 1;
     }
-    print(out, file, *reading.chicken);
+    print(out, chosen.path, *chosen.reading.chicken, chosen.sample);
     return 0;
 }
 

@@ -23,6 +23,20 @@ struct Reading {
 };
 Reading read(const QString& path);
 
+// The chicken the game fights with when it is given none: the player's own, or
+// without one the sample beside the game in `programFolder`.
+struct GameChicken {
+    QString path;
+    bool sample = false; // the sample beside the game, not the player's own
+    Reading reading;
+};
+GameChicken gameChicken(const QString& programFolder);
+
+// What the coop says under the sample.
+inline const QString SampleNote =
+    QStringLiteral("This is the sample chicken beside the game: the game fights with it while "
+                   "you have no chicken of your own. Hatch one and save it to make it yours.");
+
 // The chicken in plain words, one stat a line ("Kick power: 12").
 QStringList describe(const ChickenRecord& chicken);
 
@@ -34,8 +48,10 @@ std::function<double()> systemRandom();
 // with the reason on `err`.
 int hatchCommand(const QString& name, int portrait, QTextStream& out, QTextStream& err);
 
-// Prints the chicken in `path` (the player's own when empty). Exit status 0, or
-// 1 with the reason on `err`.
-int showCommand(const QString& path, QTextStream& out, QTextStream& err);
+// Prints the chicken in `path`; when empty, the one the game fights with (the
+// player's own, else the sample beside the game in `programFolder`). Exit status
+// 0, or 1 with the reason on `err`.
+int showCommand(const QString& path, const QString& programFolder, QTextStream& out,
+                QTextStream& err);
 
 } // namespace coop

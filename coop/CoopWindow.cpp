@@ -33,6 +33,16 @@ template <typename W> W* named(W* widget, const QString& objectName, const QStri
     return widget;
 }
 
+// A label whose text is what it shows: a screen reader reads the text as its
+// name (an accessible name of its own would hide it); `role` says what it is.
+QLabel* textLabel(const QString& objectName, const QString& role) {
+    auto* label = new QLabel;
+    label->setObjectName(objectName);
+    label->setAccessibleDescription(role);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
 // The game's look: white and red on black. Group titles stand out in red; the
 // chosen portrait has a red frame, the one with the keyboard focus a dotted one.
 const QString Look = QStringLiteral("#frmCoop { background: black; }"
@@ -46,24 +56,24 @@ const QString Look = QStringLiteral("#frmCoop { background: black; }"
 
 } // namespace
 
-CoopWindow::CoopWindow(const QString& programFolder) : random_(coop::systemRandom()) {
+CoopWindow::CoopWindow(const QString& programFolder)
+    : programFolder_(programFolder), random_(coop::systemRandom()) {
     setObjectName(QStringLiteral("frmCoop"));
     setWindowTitle(QStringLiteral("Chicken Coop"));
     setWindowIcon(QIcon(QStringLiteral(":/pictures/program.ico")));
     setFont(controls::arial(9));
     setStyleSheet(Look);
 
-    // The chicken shown: the player's own, or one picked or hatched.
+    // The chicken shown: the one the game fights with (the player's own, else the
+    // sample beside it), or one picked or hatched.
     auto* shown = new QGroupBox(QStringLiteral("Your chicken"));
-    lblSource = named(new QLabel, QStringLiteral("lblSource"), QStringLiteral("Chicken file"));
+    lblSource = textLabel(QStringLiteral("lblSource"), QStringLiteral("Chicken file"));
     lblSource->setWordWrap(true);
-    lblSource->setTextFormat(Qt::PlainText);
     lblSource->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     lblSource->setFocusPolicy(Qt::StrongFocus); // a screen reader reads it on Tab
     picPortrait = named(new QLabel, QStringLiteral("picPortrait"), QStringLiteral("Portrait"));
     picPortrait->setFixedSize(PortraitPixels, PortraitPixels);
-    lblStats = named(new QLabel, QStringLiteral("lblStats"), QStringLiteral("Stats"));
-    lblStats->setTextFormat(Qt::PlainText);
+    lblStats = textLabel(QStringLiteral("lblStats"), QStringLiteral("Stats"));
     lblStats->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     lblStats->setFocusPolicy(Qt::StrongFocus);
     auto* shownLayout = new QGridLayout(shown);
@@ -122,9 +132,8 @@ CoopWindow::CoopWindow(const QString& programFolder) : random_(coop::systemRando
     cmdSave = named(new QPushButton(QStringLiteral("&Save as my chicken")),
                     QStringLiteral("cmdSave"), QStringLiteral("Save as my chicken"));
     cmdSave->setEnabled(false);
-    lblMessage = named(new QLabel, QStringLiteral("lblMessage"), QStringLiteral("Message"));
+    lblMessage = textLabel(QStringLiteral("lblMessage"), QStringLiteral("Message"));
     lblMessage->setWordWrap(true);
-    lblMessage->setTextFormat(Qt::PlainText);
 
     auto* left = new QVBoxLayout;
     left->addWidget(shown);
@@ -149,13 +158,14 @@ CoopWindow::CoopWindow(const QString& programFolder) : random_(coop::systemRando
 }
 
 void CoopWindow::showCurrent() {
-    const QString path = chickenstore::playerChickenPath();
-    const coop::Reading reading = coop::read(path);
-    if (!reading.problem.isEmpty()) {
-        showProblem(QStringLiteral("File: %1").arg(path), reading.problem);
-        return;
-    }
-    showChicken(*reading.chicken, QStringLiteral("File: %1").arg(path));
+    const coop::GameChicken current = coop::gameChicken(programFolder_);
+    const QString heading = QStringLiteral("File: %1").arg(current.path);
+    if (current.reading.problem.isEmpty())
+        showChicken(*current.reading.chicken, heading);
+    else
+        showProblem(heading, current.reading.problem);
+    if (current.sample)
+        say(coop::SampleNote, false);
 }
 
 void CoopWindow::showChicken(const ChickenRecord& chicken, const QString& heading) {

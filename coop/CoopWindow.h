@@ -25,7 +25,7 @@ public:
     explicit CoopWindow(const QString& programFolder);
 
 private:
-    void showCurrent(); // the player's saved chicken
+    void showCurrent(); // the chicken the game fights with: the player's, else the sample
     void showChicken(const ChickenRecord& chicken, const QString& heading);
     void showProblem(const QString& heading, const QString& problem);
     void cmdPick_Click();
@@ -33,6 +33,7 @@ private:
     void cmdSave_Click();
     void say(const QString& message, bool trouble);
 
+    QString programFolder_; // where the flock and the sample lie
     std::function<double()> random_;
     std::optional<ChickenRecord> candidate_; // picked or hatched, not saved yet
     bool hatched_ = false;                   // the candidate came from the hatchery

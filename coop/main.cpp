@@ -20,8 +20,9 @@ int main(int argc, char* argv[]) {
     parser.setApplicationDescription(
         QStringLiteral("The Chicken Coop: see, pick, hatch and save your Quorvel chicken."));
     const QCommandLineOption show(QStringLiteral("show"),
-                                  QStringLiteral("Print the chicken in FILE (your own chicken "
-                                                 "when no FILE is given) and exit."));
+                                  QStringLiteral("Print the chicken in FILE (without FILE: "
+                                                 "the one the game fights with, your own or "
+                                                 "else the sample) and exit."));
     const QCommandLineOption hatch(
         QStringLiteral("hatch"),
         QStringLiteral("Hatch a chicken called NAME with fair stats, save it as your chicken and "
@@ -55,7 +56,8 @@ int main(int argc, char* argv[]) {
         QTextStream out(stdout);
         QTextStream err(stderr);
         if (parser.isSet(show))
-            return coop::showCommand(files.value(0), out, err);
+            return coop::showCommand(files.value(0), QCoreApplication::applicationDirPath(), out,
+                                     err);
         int index = -1;
         if (parser.isSet(portrait)) {
             bool ok = false;

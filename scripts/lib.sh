@@ -59,10 +59,27 @@ in_private_network() {
         exec "$@"' private-network "$@"
 }
 
-# build DIR [cmake options...]: configures (once) and builds the project into DIR.
-build() {
+# configure DIR [cmake options...]: configures the project into DIR (once).
+configure() {
     local dir="$1"
     shift
-    cmake -S "$ROOT" -B "$dir" -G Ninja "$@" >/dev/null &&
-        cmake --build "$dir" -j"$(nproc)"
+    cmake -S "$ROOT" -B "$dir" -G Ninja "$@" >/dev/null
+}
+
+# build DIR [cmake options...]: configures (once) and builds the whole project
+# into DIR.
+build() {
+    configure "$@" && cmake --build "$1" -j"$(nproc)"
+}
+
+# What playing needs built: the game, which puts its sounds and the sample
+# chicken.dat beside itself, and the sample flock in chickens/.
+GAME_TARGETS=(quorvel quorvel_flock)
+
+# build_only DIR TARGET...: configures DIR (once) and builds just those targets,
+# not the test programs, the benchmark and the tools.
+build_only() {
+    local dir="$1"
+    shift
+    configure "$dir" && cmake --build "$dir" -j"$(nproc)" --target "$@"
 }

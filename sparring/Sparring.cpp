@@ -8,7 +8,6 @@
 #include "link/Wire.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QTimer>
 
 namespace {
@@ -46,25 +45,6 @@ ChickenRecord Sparring::sampleChicken() {
     // Built in and tested: it always reads.
     return *chickenfile::parse(
         std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
-}
-
-std::optional<ChickenRecord> Sparring::loadChicken(const QString& path, QString& error) {
-    const QFileInfo info(path);
-    if (!info.isFile() || !info.isReadable()) {
-        error = path + QStringLiteral(": no such file, or it cannot be read");
-        return std::nullopt;
-    }
-    auto chicken = chickenfile::load(QFile::encodeName(path).toStdString());
-    if (!chicken) {
-        error = path + QStringLiteral(": not a chicken data file, or a damaged one");
-        return std::nullopt;
-    }
-    // The game refuses such a chicken at its title screen; so does its opponent.
-    if (chicken->flaggedAsCheater()) {
-        error = path + QStringLiteral(": Cheater!");
-        return std::nullopt;
-    }
-    return chicken;
 }
 
 QString Sparring::errorText() const {

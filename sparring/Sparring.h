@@ -30,9 +30,6 @@ public:
 
     // The chicken that comes with the program (Bruno).
     static ChickenRecord sampleChicken();
-    // The chicken in a data file. Empty, with `error` set, when the file cannot
-    // be read, is not a chicken data file, or holds a cheating chicken.
-    static std::optional<ChickenRecord> loadChicken(const QString& path, QString& error);
 
     // Listens on MatchPort for one joiner and announces the match to the local
     // network until one connects. False, with errorText set, when the port

@@ -1,6 +1,7 @@
 // quorvel-sparring: a practice opponent for Quorvel. It plays one match against
 // the game over the network, without any window, and prints the commentary.
 
+#include "chicken/ChickenStore.h"
 #include "sparring/Sparring.h"
 
 #include <QCommandLineOption>
@@ -84,13 +85,24 @@ int main(int argc, char* argv[]) {
 
     ChickenRecord chicken = Sparring::sampleChicken();
     if (parser.isSet(chickenOption)) {
-        QString error;
-        const auto loaded = Sparring::loadChicken(parser.value(chickenOption), error);
-        if (!loaded) {
-            complain(error);
+        // The game refuses a cheater at its title screen; so does its opponent.
+        const QString path = parser.value(chickenOption);
+        const chickenstore::Loaded loaded = chickenstore::load(path);
+        switch (loaded.failure) {
+        case chickenstore::LoadFailure::None:
+            break;
+        case chickenstore::LoadFailure::Missing:
+        case chickenstore::LoadFailure::Unreadable:
+            complain(path + QStringLiteral(": no such file, or it cannot be read"));
+            return 1;
+        case chickenstore::LoadFailure::Damaged:
+            complain(path + QStringLiteral(": not a chicken data file, or a damaged one"));
+            return 1;
+        case chickenstore::LoadFailure::Cheater:
+            complain(path + QStringLiteral(": Cheater!"));
             return 1;
         }
-        chicken = *loaded;
+        chicken = *loaded.chicken;
     }
 
     Sparring sparring(chicken);

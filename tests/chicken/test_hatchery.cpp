@@ -65,6 +65,7 @@ private slots:
         QTest::newRow("tab") << "Tab\tby"
                              << "control characters";
         QTest::newRow("C1 control") << QStringLiteral("Ne\u0085l") << "control characters";
+        QTest::newRow("DEL") << QStringLiteral("Del\u007Fete") << "control characters";
         QTest::newRow("Greek") << QStringLiteral("Ωmega") << "Latin-1";
         QTest::newRow("emoji") << QStringLiteral("Hen 🐔") << "Latin-1";
         QTest::newRow("Latin-1 with comma") << QStringLiteral("Hénriette, the Bold") << QString();
@@ -112,6 +113,22 @@ private slots:
         QCOMPARE(readBack(path), old);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
                  QStringList{QStringLiteral("chicken.dat")});
+    }
+
+    // The hatchery blends its own copy of the flock's stats: it must be the flock
+    // the files hold, or hatched chickens take after chickens nobody fights.
+    void hatcheryBlendsTheFlockOfTheFiles() {
+        const char* const files[] = {"rosie.dat", "bruno.dat", "pip.dat"};
+        for (std::size_t i = 0; i < hatchery::Flock.size(); ++i) {
+            const ChickenRecord c =
+                chickenfile::load(std::string(QUORVEL_ASSETS "/chickens/") + files[i]).value();
+            const hatchery::FlockStats& copy = hatchery::Flock[i];
+            QCOMPARE(QList<double>({copy.kickPower, copy.peckPower, copy.speed, copy.obedience,
+                                    copy.hitPoints, copy.kickSkill, copy.peckSkill, copy.canCombo}),
+                     QList<double>({double(c.KickPower), double(c.PeckPower), double(c.Speed),
+                                    double(c.Obedience), double(c.HitPoints), double(c.KickSkill),
+                                    double(c.PeckSkill), c.CanCombo != 0 ? 1.0 : 0.0}));
+        }
     }
 
     // The short version of tools/fairness: hatched chickens against the sample

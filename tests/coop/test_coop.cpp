@@ -6,6 +6,7 @@
 #include "coop/CoopWindow.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
@@ -21,6 +22,12 @@ class TestCoop : public QObject {
     QTemporaryDir home; // the user's data location for every case
 
     QString ownChicken() const { return home.filePath(QStringLiteral("quorvel/chicken.dat")); }
+    // The sample the build puts beside the game: the coop shows it until the
+    // player saves a chicken of their own.
+    static QString sampleName() {
+        return QString::fromLatin1(
+            chickenfile::load(QUORVEL_BUILD_DIR "/chicken.dat").value_or(ChickenRecord{}).Name);
+    }
 
 private slots:
     void init() {
@@ -34,8 +41,12 @@ private slots:
         QTest::addColumn<QString>("output"); // a piece of stdout, or of stderr on failure
         QTest::addColumn<bool>("saved");     // the player's chicken exists afterwards
         const QString broken = QStringLiteral(QUORVEL_BAD_FILES "/nineteen-fields.dat");
-        QTest::newRow("show: no chicken yet")
-            << QStringList{"--show"} << 1 << "there is no chicken file" << false;
+        QTest::newRow("show: the sample, with no chicken of one's own")
+            << QStringList{"--show"} << 0
+            << "This is the sample chicken beside the game: the game fights with it while you "
+               "have no chicken of your own. Hatch one and save it to make it yours.\nName: " +
+                   sampleName() + "\n"
+            << false;
         QTest::newRow("show: a flock chicken")
             << QStringList{"--show", QUORVEL_ASSETS "/chickens/bruno.dat"} << 0
             << "Name: Bruno, the Brave\nPortrait: 7\nKick power: 18\nPeck power: 6\nSpeed: 42\n"
@@ -44,6 +55,9 @@ private slots:
             << false;
         QTest::newRow("show: a broken file")
             << QStringList{"--show", broken} << 1 << "is damaged" << false;
+        QTest::newRow("show: a cheater, which the game refuses")
+            << QStringList{"--show", QUORVEL_ASSETS "/chickens/cheater.dat"} << 1 << "Cheater!"
+            << false;
         QTest::newRow("hatch") << QStringList{"--hatch", "Hénriette, the Bold", "--portrait", "4"}
                                << 0 << "Name: Hénriette, the Bold\nPortrait: 4\n"
                                << true;
@@ -77,12 +91,19 @@ private slots:
         CoopWindow window(QStringLiteral(QUORVEL_BUILD_DIR));
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QVERIFY(window.findChild<QLabel*>(QStringLiteral("lblStats"))
-                    ->text()
-                    .contains(QStringLiteral("there is no chicken file")));
+        // No chicken of the player's own: the sample the game fights with, named as such.
+        auto* stats = window.findChild<QLabel*>(QStringLiteral("lblStats"));
+        QVERIFY(stats->text().startsWith(QStringLiteral("Name: ") + sampleName() + '\n'));
+        QVERIFY(window.findChild<QLabel*>(QStringLiteral("lblMessage"))->text().contains("sample"));
+        // A screen reader reads what the labels show, every stat included.
+        QCOMPARE(QAccessible::queryAccessibleInterface(stats)->text(QAccessible::Name),
+                 stats->text());
         for (QWidget* control : window.findChildren<QWidget*>()) {
             if (control->isVisible() && (control->focusPolicy() & Qt::TabFocus))
-                QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
+                QVERIFY2(!QAccessible::queryAccessibleInterface(control)
+                              ->text(QAccessible::Name)
+                              .isEmpty(),
+                         qPrintable(control->objectName()));
         }
         auto* flock = window.findChild<QComboBox*>(QStringLiteral("cboFlock"));
         QCOMPARE(flock->count(), 3); // the cheater is not in the flock
