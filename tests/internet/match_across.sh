@@ -104,7 +104,7 @@ cleanup() {
     kill "${HOST_PID:-}" "${join_pid:-}" 2>/dev/null
     topology down
     stop_x
-    [ "${KEEP_WORK:-0}" = 1 ] && echo "logs in $work" || rm -rf "$work"
+    if [ "${KEEP_WORK:-0}" = 1 ]; then echo "logs in $work"; else rm -rf "$work"; fi
 }
 trap cleanup EXIT
 trap 'exit 1' TERM INT HUP
@@ -141,10 +141,12 @@ unset QT_QPA_PLATFORM
 host_by_keys "$work/host" "$here/topology.sh" exec host env XDG_DATA_HOME="$work/host-data" ||
     fail "hosting by keys"
 # The mapping, made by hand or by the game, is in router A's nftables.
+mapped() { topology exec routera nft list chain inet nat prerouting_miniupnpd | grep -q "dport 1425"; }
 for _ in $(seq 200); do
-    topology exec routera nft list chain inet nat prerouting_miniupnpd | grep -q "dport 1425" && break
+    mapped && break
     sleep 0.1
 done
+mapped || fail "router A has no mapping of port 1425"
 start_in "$work/join" "$here/topology.sh" exec joiner env XDG_DATA_HOME="$work/join-data"
 join_pid=$PID
 join_by_keys "$join_pid" 11.0.1.1 || fail "joining by keys"
