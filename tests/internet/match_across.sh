@@ -127,7 +127,7 @@ RULES
 fi
 if [ "${MAP:-hand}" = hand ]; then
     topology exec host upnpc -u http://192.168.1.1:5000/rootDesc.xml -e quorvel \
-        -a 192.168.1.2 1425 1425 TCP 1200 | grep -q "is redirected" || fail "upnpc did not map 1425"
+        -a 192.168.1.2 1425 1425 TCP 1200 | grep "is redirected" >/dev/null || fail "upnpc did not map 1425"
 fi
 
 make_player "$program" "$work/host" "$HOST_CHICKEN" || exit 1
@@ -141,7 +141,8 @@ unset QT_QPA_PLATFORM
 host_by_keys "$work/host" "$here/topology.sh" exec host env XDG_DATA_HOME="$work/host-data" ||
     fail "hosting by keys"
 # The mapping, made by hand or by the game, is in router A's nftables.
-mapped() { topology exec routera nft list chain inet nat prerouting_miniupnpd | grep -q "dport 1425"; }
+# (Read whole: grep -q ending the pipe early would fail it under pipefail.)
+mapped() { [[ $(topology exec routera nft list chain inet nat prerouting_miniupnpd) == *"dport 1425 "* ]]; }
 for _ in $(seq 200); do
     mapped && break
     sleep 0.1
