@@ -11,6 +11,39 @@ copy_program() {
     return 0
 }
 
+# Two fast chickens (StatDivisor 1, StatOffset 0): a match between them takes
+# seconds.
+HOST_CHICKEN='1,0,"Henrietta",14,12,100,100,30,0,0,3,0,0,0,0,0,6,6,#TRUE#,#TRUE#'
+JOIN_CHICKEN='2,5,"Big Bruno",30,24,190,200,70,0,0,28,0,0,0,0,0,12,10,#TRUE#,#FALSE#'
+
+# make_player PROGRAM FOLDER CHICKEN: the program in a folder of its own with
+# that chicken in its chicken.dat.
+make_player() {
+    copy_program "$1" "$2" || return 1
+    printf '%s\r\n' "$3" >"$2/chicken.dat"
+}
+
+# start_in FOLDER [RUN...]: starts the program copied into the folder, from
+# there, as an argument of the command RUN if one is given; its output goes to
+# FOLDER.log. Sets PID to the program's process (RUN must end by exec'ing it).
+start_in() {
+    local dir="$1"
+    shift
+    (cd "$dir" && exec "$@" ./quorvel >"$dir.log" 2>&1) &
+    PID=$!
+}
+
+# host_by_keys FOLDER [RUN...]: start_in, then Alt+S on the title screen; waits
+# for the host screen. Sets HOST_PID.
+host_by_keys() {
+    local title
+    start_in "$@"
+    HOST_PID=$PID
+    title=$(wait_window "$HOST_PID" Quorvel 20) || return 1
+    press "$title" alt+s || return 1
+    wait_window "$HOST_PID" "Multiplayer - Server" 10 >/dev/null
+}
+
 # start_x: starts a private X server and exports DISPLAY. The server picks a
 # free display itself (two starting at once cannot take the same one) and does
 # not reset when its last client leaves, which would refuse a program starting
@@ -119,4 +152,40 @@ join_by_keys() {
         type_into "$prompt" "$2"
     fi
     press "$prompt" Return
+}
+
+# play_out SECONDS PID LOG [PID LOG...]: plays the programs' matches to their
+# end, pressing whatever a fight screen offers (Alt+K, Alt+P, Alt+C) and closing
+# each final box (the program's log has said "box:"), and sets STATUSES to the
+# programs' exit statuses, in order. Fails if they have not all ended in time.
+play_out() {
+    local deadline=$((SECONDS + $1)) pids=() logs=() i left window
+    shift
+    while [ $# -ge 2 ]; do
+        pids+=("$1") logs+=("$2")
+        shift 2
+    done
+    STATUSES=()
+    while :; do
+        left=0
+        for i in "${!pids[@]}"; do
+            [ -n "${STATUSES[i]:-}" ] && continue
+            if ! kill -0 "${pids[i]}" 2>/dev/null; then
+                wait "${pids[i]}"
+                STATUSES[i]=$?
+                continue
+            fi
+            left=1
+            if grep -qE '(^| )box: ' "${logs[i]}"; then
+                window=$(window_of "${pids[i]}" Quorvel)
+                [ -n "$window" ] && press "$window" Return
+            else
+                window=$(window_of "${pids[i]}" 'Fight!')
+                [ -n "$window" ] && press "$window" alt+k alt+p alt+c
+            fi
+        done
+        [ "$left" = 0 ] && return 0
+        [ $SECONDS -lt "$deadline" ] || return 1
+        sleep 0.05
+    done
 }

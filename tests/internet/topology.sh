@@ -289,7 +289,8 @@ exec)
     shift
     node="$1"
     shift
-    in_node "$node" "$@"
+    # The command takes over this process, so whoever started it has its pid.
+    exec ip netns exec "$(ns "$node")" "$@"
     ;;
 *)
     sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//' >&2
