@@ -42,8 +42,6 @@ std::string natpmpReason(int result) {
     switch (result) {
     case NATPMP_ERR_NOTAUTHORIZED:
         return "not authorized";
-    case NATPMP_ERR_NETWORKFAILURE:
-        return "it is not connected to the internet";
     case NATPMP_ERR_OUTOFRESOURCES:
         return "it has no room for another mapping";
     default:
@@ -117,10 +115,8 @@ private:
         const int found = UPNP_GetValidIGD(devices, &urls, &igd, lan, sizeof lan);
         freeUPNPDevlist(devices);
         haveUrls = found != 0;
-        if (found == 2) {
-            outcome.answer = Answer::Refused;
-            outcome.reason = "it is not connected to the internet";
-        }
+        if (found == 2) // also what miniupnpd says with a private or shared outside address
+            outcome.answer = Answer::NoAddress;
         if (found != 1 || cancelled) {
             remove();
             return found == 2;
@@ -198,7 +194,9 @@ private:
             return;
         }
         if (result != 0) {
-            outcome.answer = Answer::Refused;
+            // A network failure: the router has no address of its own outside.
+            outcome.answer =
+                result == NATPMP_ERR_NETWORKFAILURE ? Answer::NoAddress : Answer::Refused;
             outcome.reason = natpmpReason(result);
             remove();
             return;
@@ -214,8 +212,9 @@ private:
     int askNatpmp(quint16 ext, int lifetime, Clock::time_point deadline,
                   natpmpresp_t* answer = nullptr) {
         natpmpresp_t response{};
-        if (sendnewportmappingrequest(&natpmp, NATPMP_PROTOCOL_TCP, internalPort, ext,
-                                      uint32_t(lifetime)) < 0)
+        // A removal suggests no outside port (RFC 6886).
+        if (sendnewportmappingrequest(&natpmp, NATPMP_PROTOCOL_TCP, internalPort,
+                                      lifetime == 0 ? 0 : ext, uint32_t(lifetime)) < 0)
             return NATPMP_ERR_SENDERR;
         const int result = wait(response, deadline);
         if (answer)

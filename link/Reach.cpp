@@ -8,22 +8,18 @@ namespace reach {
 
 namespace {
 
-enum class Kind { Public, Shared, None };
-
-// Shared: a private network's (10/8, 172.16/12, 192.168/16) or a provider's
-// shared space (100.64/10): the router itself sits behind another. None: no
-// address on the internet at all (unset, loopback, link-local, multicast, ...).
-Kind kind(const std::string& text) {
+// An address on the internet: not a private network's (10/8, 172.16/12,
+// 192.168/16) nor a provider's shared space (100.64/10), where the router
+// itself sits behind another, and none of the addresses that reach no one
+// (unset, loopback, link-local, multicast, reserved).
+bool isPublicIpv4(const std::string& text) {
     const auto a = address::ipv4(text);
     if (!a)
-        return Kind::None;
+        return false;
     const int b0 = (*a)[0], b1 = (*a)[1];
-    if (b0 == 10 || (b0 == 172 && b1 >= 16 && b1 <= 31) || (b0 == 192 && b1 == 168) ||
-        (b0 == 100 && b1 >= 64 && b1 <= 127))
-        return Kind::Shared;
-    if (b0 == 0 || b0 == 127 || (b0 == 169 && b1 == 254) || b0 >= 224)
-        return Kind::None;
-    return Kind::Public;
+    return !(b0 == 10 || (b0 == 172 && b1 >= 16 && b1 <= 31) || (b0 == 192 && b1 == 168) ||
+             (b0 == 100 && b1 >= 64 && b1 <= 127) || b0 == 0 || b0 == 127 ||
+             (b0 == 169 && b1 == 254) || b0 >= 224);
 }
 
 // Global unicast, 2000::/3: neither link-local (fe80::/10) nor unique-local
@@ -50,31 +46,27 @@ std::string byHand(const Outcome& outcome) {
 
 std::string hostLine(const Outcome& outcome) {
     const std::string cannot = "Friends on the internet cannot join: ";
-    const Kind external =
-        outcome.answer == Outcome::Answer::Mapped ? kind(outcome.externalAddress) : Kind::None;
-    if (external == Kind::Public)
+    if (outcome.answer == Outcome::Answer::Mapped && isPublicIpv4(outcome.externalAddress))
         return "Friends on the internet join at " +
                joinAt(outcome.externalAddress, outcome.externalPort);
     const auto v6 =
         std::find_if(outcome.ipv6Addresses.begin(), outcome.ipv6Addresses.end(), isGlobalIpv6);
     if (v6 != outcome.ipv6Addresses.end())
         return "Friends on the internet with IPv6 join at " + joinAt(*v6, outcome.port);
-    if (external == Kind::Shared)
-        return cannot +
-               "your provider shares one internet address among many homes, or a second router "
-               "stands in the way (the router's address is " +
-               outcome.externalAddress + "). Let your friend host instead.";
     switch (outcome.answer) {
     case Outcome::Answer::NoAnswer:
         return cannot + "the router does not answer (UPnP and NAT-PMP are off or missing)." +
                byHand(outcome);
-    case Outcome::Answer::Mapped:
-        return cannot + "the router has no address on the internet." + byHand(outcome);
     case Outcome::Answer::Refused:
+        return cannot + "the router refused to forward port " + std::to_string(outcome.port) +
+               " (" + outcome.reason + ")." + byHand(outcome);
+    case Outcome::Answer::Mapped:
+    case Outcome::Answer::NoAddress:
         break;
     }
-    return cannot + "the router refused to forward port " + std::to_string(outcome.port) + " (" +
-           outcome.reason + ")." + byHand(outcome);
+    return cannot +
+           "your router has no internet address of its own (the provider shares one among many "
+           "homes, or a second router stands in the way). Let your friend host instead.";
 }
 
 } // namespace reach

@@ -14,9 +14,10 @@ namespace reach {
 // What asking the router came to.
 struct Outcome {
     enum class Answer {
-        Mapped,   // the router forwards externalPort to this machine
-        NoAnswer, // no router spoke UPnP or NAT-PMP
-        Refused,  // a router answered but forwards nothing
+        Mapped,    // the router forwards externalPort to this machine
+        NoAnswer,  // no router spoke UPnP or NAT-PMP
+        NoAddress, // the router has no address of its own on the internet to forward from
+        Refused,   // a router answered but forwards nothing
     };
     Answer answer = Answer::NoAnswer;
     uint16_t port = 1425;        // the match's port on this machine

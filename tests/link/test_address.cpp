@@ -89,9 +89,9 @@ private slots:
         QTest::addColumn<QString>("line");
         const QString at = "Friends on the internet join at ";
         const QString shared =
-            "Friends on the internet cannot join: your provider shares one internet address "
-            "among many homes, or a second router stands in the way (the router's address is %1)."
-            " Let your friend host instead.";
+            "Friends on the internet cannot join: your router has no internet address of its own "
+            "(the provider shares one among many homes, or a second router stands in the way). "
+            "Let your friend host instead.";
         const QString byHand = " Forward TCP port 1425 on the router to 192.168.1.20 by hand.";
         const auto row = [](const char* name, Answer answer, const char* external, int port,
                             const char* ipv6, QString line) {
@@ -103,12 +103,11 @@ private slots:
             row(open, Answer::Mapped, open, 1425, "", at + open);
         for (const char* inner : {"100.64.0.0", "100.127.255.255", "172.16.0.0", "172.31.255.255",
                                   "10.0.0.1", "192.168.0.1"})
-            row(inner, Answer::Mapped, inner, 1425, "", shared.arg(inner));
+            row(inner, Answer::Mapped, inner, 1425, "", shared);
         row("shared, IPv6", Answer::Mapped, "100.64.0.1", 1425, "fe80::1 fd00::1 2001:db8::5",
             "Friends on the internet with IPv6 join at 2001:db8::5");
-        row("no address", Answer::Mapped, "0.0.0.0", 1425, "fe80::1 fd00::1 fc00::1",
-            "Friends on the internet cannot join: the router has no address on the internet." +
-                byHand);
+        row("unset", Answer::Mapped, "0.0.0.0", 1425, "fe80::1 fd00::1 fc00::1 ::1", shared);
+        row("no address", Answer::NoAddress, "", 0, "", shared);
         row("no answer", Answer::NoAnswer, "", 0, "",
             "Friends on the internet cannot join: the router does not answer (UPnP and NAT-PMP "
             "are off or missing)." +
