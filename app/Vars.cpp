@@ -52,6 +52,7 @@ void reset() {
     AppPath.clear();
     ChickenPath.clear();
     ChickenOption.clear();
+    LanOnly = false;
 }
 
 } // namespace Vars

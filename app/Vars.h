@@ -18,6 +18,7 @@ inline std::string HostAddress;       // as typed at the address prompt
 inline std::string AppPath;           // the program's folder, ending in "/"
 inline std::string ChickenPath;       // the chicken data file the title screen reads
 inline std::string ChickenOption;     // --chicken FILE as a full path; empty without it
+inline bool LanOnly = false;          // --lan-only: a host asks no router to forward its port
 
 // Puts every global back to its start-of-program value (tests).
 void reset();

@@ -27,12 +27,18 @@ int main(int argc, char* argv[]) {
                                      QStringLiteral("Fight with the chicken in FILE."),
                                      QStringLiteral("FILE"));
     parser.addOption(chicken);
+    const QCommandLineOption lanOnly(
+        QStringLiteral("lan-only"),
+        QStringLiteral("Play on the local network only: when hosting, ask no router to "
+                       "forward port 1425 to this machine (UPnP, NAT-PMP)."));
+    parser.addOption(lanOnly);
     if (const int status = commandline::parse(parser, argc, argv, false); status >= 0)
         return status;
     // A relative name means the folder the game was started from.
     if (parser.isSet(chicken))
         Vars::ChickenOption =
             QFile::encodeName(QFileInfo(parser.value(chicken)).absoluteFilePath()).toStdString();
+    Vars::LanOnly = parser.isSet(lanOnly);
 
     QApplication app(argc, argv);
     QApplication::setDesktopFileName(QStringLiteral("quorvel"));

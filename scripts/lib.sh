@@ -5,6 +5,7 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 # What building and running the game needs.
 RUN_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-multimedia-dev libgl-dev
+    libminiupnpc-dev libnatpmp-dev
     libqt6multimedia6 qt6-qpa-plugins fonts-liberation)
 # What the test suite needs on top: an X server for the two-program tests and a
 # way to drive it like a person, clang's libFuzzer for the fuzz targets, ip for

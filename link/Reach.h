@@ -1,0 +1,34 @@
+#pragma once
+
+// What the host tells its player about friends on the internet, once it has
+// asked its home router to forward the match's port: the address to send a
+// friend, or why there is none and what to do instead. It never says that the
+// address works: from inside its own network a host cannot try it.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace reach {
+
+// What asking the router came to.
+struct Outcome {
+    enum class Answer {
+        Mapped,    // the router forwards externalPort to this machine
+        NoAnswer,  // no router spoke UPnP or NAT-PMP
+        NoAddress, // the router has no address of its own on the internet to forward from
+        Refused,   // a router answered but forwards nothing
+    };
+    Answer answer = Answer::NoAnswer;
+    uint16_t port = 1425;        // the match's port on this machine
+    std::string externalAddress; // Mapped: the router's address on the internet, as it said
+    uint16_t externalPort = 0;   // Mapped: the router's port forwarded to `port`
+    std::string reason;          // Refused: the router's reason
+    std::string localAddress;    // this machine's address at home; empty when unknown
+    std::vector<std::string> ipv6Addresses; // this machine's IPv6 addresses
+};
+
+// The one line the host screen shows beside its status.
+std::string hostLine(const Outcome& outcome);
+
+} // namespace reach
