@@ -6,14 +6,14 @@
 // signals delivered on the GUI thread.
 
 #include "fight/Match.h"
+#include "link/AckSender.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
-#include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -68,7 +68,7 @@ public:
     // order, none lost. False when there is no connection or the write fails at once.
     bool SendWhenAcknowledged(std::string_view data);
     // Messages still waiting to be written.
-    qsizetype Queued() const { return static_cast<qsizetype>(waiting.size()); }
+    qsizetype Queued() const { return sender->queued(); }
     // Everything that has arrived, removed from the socket.
     QByteArray GetData();
     // The same into a buffer the caller keeps, which it replaces.
@@ -122,29 +122,17 @@ private:
     bool canSend();
     // One write, straight away.
     bool write(std::string_view data);
-    bool allAcknowledged() const;
-    // Once everything written has been acknowledged, notes when that was seen.
-    void noteAcknowledgement();
-    // Everything written acknowledged, and that seen far enough back.
-    bool mayWriteAcknowledged();
-    void writeWaiting();
 
-    struct Waiting {
-        std::string bytes;
-        bool afterAcknowledged; // false: written as soon as its turn comes
-    };
+    // What the sender sees of the socket.
+    class SocketProbe;
 
     QTcpServer* server = nullptr;
     QTcpSocket* socket = nullptr;
     QTimer* connectTimer = nullptr;
-    QTimer* acknowledgedPoll = nullptr; // runs only while messages or an acknowledgement wait
-    std::deque<Waiting> waiting;
-    bool acknowledgementDue = false; // written since everything was last seen acknowledged
-    QElapsedTimer lastAcknowledged;  // when that was seen
-    QList<qintptr> pending;          // requests taken off the listening socket, not accepted yet
-    QList<qintptr> unannounced;      // the part of pending whose ConnectionRequest is still queued
-    qintptr announcing = -1;         // the request whose ConnectionRequest handler is running
-    StateValue ended = sckClosed;    // what State reports once the socket has no connection
+    QList<qintptr> pending;       // requests taken off the listening socket, not accepted yet
+    QList<qintptr> unannounced;   // the part of pending whose ConnectionRequest is still queued
+    qintptr announcing = -1;      // the request whose ConnectionRequest handler is running
+    StateValue ended = sckClosed; // what State reports once the socket has no connection
     QString errorText;
     quint32 generation = 0; // bumped by Close and Accept so stale queued reports are dropped
     bool connecting = false;
@@ -154,4 +142,6 @@ private:
     int resetsLeft = 0;           // silent resets still to be answered by connecting again
     // While connecting again after a silent reset: how that connection ended.
     std::optional<std::pair<StateValue, QString>> lostBeforeRetry;
+    std::unique_ptr<SocketProbe> probe;
+    std::unique_ptr<AckSender> sender; // uses the probe, so is destroyed first
 };
