@@ -35,17 +35,18 @@ void AckSender::reset() {
 }
 
 bool AckSender::send(std::string_view data) {
-    if (!waiting.empty()) {
-        waiting.push_back({std::string(data), false});
-        return true;
-    }
-    return write(data);
+    if (waiting.empty())
+        return write(data);
+    // Written right behind the held-back message, it would be resent with it
+    // should that be lost, and read with it as one.
+    waiting.emplace_back(data);
+    return true;
 }
 
 bool AckSender::sendWhenAcknowledged(std::string_view data) {
     if (waiting.empty() && mayWriteAcknowledged())
         return write(data);
-    waiting.push_back({std::string(data), true});
+    waiting.emplace_back(data);
     acknowledgedPoll->start();
     return true;
 }
@@ -65,17 +66,16 @@ bool AckSender::mayWriteAcknowledged() {
 
 void AckSender::poll() {
     noteAcknowledgement();
-    while (!waiting.empty()) {
-        if (waiting.front().afterAcknowledged && !mayWriteAcknowledged())
-            return;
-        const std::string bytes = std::move(waiting.front().bytes);
+    // One message per acknowledgement: each write is due to be acknowledged in turn.
+    if (!waiting.empty() && mayWriteAcknowledged()) {
+        const std::string bytes = std::move(waiting.front());
         waiting.pop_front();
         if (!write(bytes)) {
             emit writeFailed();
             return;
         }
     }
-    if (!acknowledgementDue)
+    if (waiting.empty() && !acknowledgementDue)
         acknowledgedPoll->stop();
 }
 

@@ -5,8 +5,9 @@
 // it, and the peer's program reads each arrival as one message; so a message
 // that must arrive on its own is written only once everything written before
 // it has been acknowledged, and only some time after that acknowledgement was
-// seen. Everything it needs of the socket goes through a SendProbe, so that
-// the pacing can be driven by a fake connection and a fake clock.
+// seen. A message given while another is held back waits behind it and goes
+// with the same care, so that the two can never merge. Everything it needs of the socket goes
+// through a SendProbe, so that the pacing can be driven by a fake connection and a fake clock.
 
 #include <QObject>
 
@@ -41,8 +42,8 @@ class AckSender : public QObject {
 public:
     explicit AckSender(SendProbe& connection);
 
-    // Written at once, unless messages wait: then it waits its turn behind
-    // them, and goes without waiting for anything more. False when the write fails.
+    // Written at once, unless a message is held back: then it waits behind it
+    // and goes as one given to sendWhenAcknowledged. False when the write fails.
     bool send(std::string_view data);
     // Written once everything written before has been acknowledged, and 100 ms
     // after that was seen; until then it waits, in order. False when the write
@@ -69,14 +70,9 @@ private:
     // Everything written acknowledged, and that seen far enough back.
     bool mayWriteAcknowledged();
 
-    struct Waiting {
-        std::string bytes;
-        bool afterAcknowledged; // false: written as soon as its turn comes
-    };
-
     SendProbe& probe;
     QTimer* acknowledgedPoll; // runs only while messages or an acknowledgement wait
-    std::deque<Waiting> waiting;
+    std::deque<std::string> waiting;
     bool acknowledgementDue = false;        // written since everything was last seen acknowledged
     std::optional<qint64> lastAcknowledged; // when that was seen
 };

@@ -58,8 +58,9 @@ public:
     // returns at once. Failure is reported by ConnectFailed.
     void Connect(const QString& host);
     // Sends the bytes at once, as one write. False when there is no connection
-    // or the write fails. Behind messages still waiting in SendWhenAcknowledged's
-    // queue it waits its turn, and then goes without waiting for anything more.
+    // or the write fails. While a message waits in SendWhenAcknowledged's queue
+    // it waits behind it and goes as SendWhenAcknowledged would send it, so
+    // that the two never merge.
     bool SendData(std::string_view data);
     // Sends the bytes as one write once everything written before has been
     // acknowledged by the peer, so that a lost segment resent by TCP cannot carry
