@@ -8,12 +8,13 @@ namespace {
 // system is asked this often; a healthy peer acknowledges within tens of ms.
 constexpr int acknowledgedPollMs = 5;
 // An acknowledgement says that the peer's system has the bytes, not that the
-// program there has read them: on a fast link it comes back within microseconds,
-// and after a resend the next message would follow the resent one within a
-// millisecond, to be read together with it. A message that waits for the
-// acknowledgement therefore goes only this long after it was seen, so that the
-// peer's program has read what came before, as it would on a healthy link. On a
-// healthy link the acknowledgement comes long before the next 200 ms step.
+// program there has read them. After a resend the acknowledgement comes late, and
+// the next message would follow the resent one within a millisecond, to be read
+// together with it ("I6" and the ready signal as "I60"). A message that waited for
+// an acknowledgement after a resend therefore goes only this long after it was
+// seen, so that the peer's program has read what came before. Without a resend it
+// goes at once: over a long round trip every step waits for the acknowledgement
+// anyway, and a fixed wait on top would only slow the exchange further.
 constexpr qint64 acknowledgedSpacingMs = 100;
 // While finishing, how long to wait for arrivals between two looks.
 constexpr int finishPauseMs = 5;
@@ -32,6 +33,7 @@ void AckSender::reset() {
     acknowledgedPoll->stop();
     acknowledgementDue = false;
     lastAcknowledged.reset();
+    resendsBefore = 0;
 }
 
 bool AckSender::send(std::string_view data) {
@@ -45,7 +47,7 @@ bool AckSender::send(std::string_view data) {
 
 bool AckSender::sendWhenAcknowledged(std::string_view data) {
     if (waiting.empty() && mayWriteAcknowledged())
-        return write(data);
+        return writeAcknowledged(data);
     waiting.emplace_back(data);
     acknowledgedPoll->start();
     return true;
@@ -60,8 +62,15 @@ void AckSender::noteAcknowledgement() {
 
 bool AckSender::mayWriteAcknowledged() {
     noteAcknowledgement();
-    return !acknowledgementDue &&
-           (!lastAcknowledged || probe.now() - *lastAcknowledged > acknowledgedSpacingMs);
+    if (acknowledgementDue)
+        return false;
+    return probe.resends() == resendsBefore || !lastAcknowledged ||
+           probe.now() - *lastAcknowledged > acknowledgedSpacingMs;
+}
+
+bool AckSender::writeAcknowledged(std::string_view data) {
+    resendsBefore = probe.resends();
+    return write(data);
 }
 
 void AckSender::poll() {
@@ -70,7 +79,7 @@ void AckSender::poll() {
     if (!waiting.empty() && mayWriteAcknowledged()) {
         const std::string bytes = std::move(waiting.front());
         waiting.pop_front();
-        if (!write(bytes)) {
+        if (!writeAcknowledged(bytes)) {
             emit writeFailed();
             return;
         }

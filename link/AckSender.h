@@ -4,10 +4,11 @@
 // link. TCP resends a lost segment together with whatever was written after
 // it, and the peer's program reads each arrival as one message; so a message
 // that must arrive on its own is written only once everything written before
-// it has been acknowledged, and only some time after that acknowledgement was
-// seen. A message given while another is held back waits behind it and goes
-// with the same care, so that the two can never merge. Everything it needs of the socket goes
-// through a SendProbe, so that the pacing can be driven by a fake connection and a fake clock.
+// it has been acknowledged and, when a segment had to be resent since the last
+// such message, only some time after that acknowledgement was seen. A message given while another
+// is held back waits behind it and goes with the same care, so that the two can never merge.
+// Everything it needs of the socket goes through a SendProbe, so that the pacing can be driven by a
+// fake connection and a fake clock.
 
 #include <QObject>
 
@@ -25,6 +26,8 @@ public:
     // Bytes written that the peer has not acknowledged yet, including those
     // still waiting in the socket's own buffer; 0 when it cannot be told.
     virtual qint64 unacknowledged() const = 0;
+    // Segments resent on the connection so far.
+    virtual quint32 resends() const = 0;
     // Milliseconds on a steady clock.
     virtual qint64 now() const = 0;
     // One write, straight away. False when it fails.
@@ -45,9 +48,9 @@ public:
     // Written at once, unless a message is held back: then it waits behind it
     // and goes as one given to sendWhenAcknowledged. False when the write fails.
     bool send(std::string_view data);
-    // Written once everything written before has been acknowledged, and 100 ms
-    // after that was seen; until then it waits, in order. False when the write
-    // fails at once.
+    // Written once everything written before has been acknowledged (and, when a
+    // segment was resent since the last such message, 100 ms after that was
+    // seen); until then it waits, in order. False when the write fails at once.
     bool sendWhenAcknowledged(std::string_view data);
     // Messages still waiting to be written.
     qsizetype queued() const { return static_cast<qsizetype>(waiting.size()); }
@@ -67,12 +70,14 @@ private:
     bool write(std::string_view data);
     // Once everything written has been acknowledged, notes when that was seen.
     void noteAcknowledgement();
-    // Everything written acknowledged, and that seen far enough back.
+    // Everything written acknowledged and, after a resend, that seen far enough back.
     bool mayWriteAcknowledged();
+    bool writeAcknowledged(std::string_view data);
 
     SendProbe& probe;
     QTimer* acknowledgedPoll; // runs only while messages or an acknowledgement wait
     std::deque<std::string> waiting;
     bool acknowledgementDue = false;        // written since everything was last seen acknowledged
     std::optional<qint64> lastAcknowledged; // when that was seen
+    quint32 resendsBefore = 0; // resends counted at the last write that waited its turn
 };

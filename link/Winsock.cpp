@@ -82,6 +82,14 @@ public:
             return 0;
         return held + owner.socket->bytesToWrite();
     }
+    quint32 resends() const override {
+        tcp_info info{};
+        auto size = static_cast<socklen_t>(sizeof info);
+        if (owner.socket == nullptr ||
+            ::getsockopt(descriptor(), IPPROTO_TCP, TCP_INFO, &info, &size) != 0)
+            return 0;
+        return info.tcpi_total_retrans;
+    }
     qint64 now() const override { return clock.elapsed(); }
     bool write(std::string_view bytes) override { return owner.write(bytes); }
     bool settle() override {

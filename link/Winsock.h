@@ -64,9 +64,10 @@ public:
     bool SendData(std::string_view data);
     // Sends the bytes as one write once everything written before has been
     // acknowledged by the peer, so that a lost segment resent by TCP cannot carry
-    // them joined to what went before, and at least 100 ms after the last write,
-    // so that the peer's program reads it on its own. Until then they wait in
-    // order, none lost. False when there is no connection or the write fails at once.
+    // them joined to what went before; when a segment had to be resent since the
+    // last such message, also 100 ms after that acknowledgement was seen, so that
+    // the peer's program reads it on its own. Until then they wait in order,
+    // none lost. False when there is no connection or the write fails at once.
     bool SendWhenAcknowledged(std::string_view data);
     // Messages still waiting to be written.
     qsizetype Queued() const { return sender->queued(); }
