@@ -34,6 +34,8 @@ void AckSender::reset() {
     acknowledgementDue = false;
     lastAcknowledged.reset();
     resendsBefore = 0;
+    closing = false;
+    closed = false;
 }
 
 bool AckSender::send(std::string_view data) {
@@ -84,8 +86,17 @@ void AckSender::poll() {
             return;
         }
     }
-    if (waiting.empty() && !acknowledgementDue)
+    if (closing && !closed && waiting.empty())
+        closed = probe.endSending();
+    if (waiting.empty() && !acknowledgementDue && closing == closed)
         acknowledgedPoll->stop();
+    else if (!acknowledgedPoll->isActive())
+        acknowledgedPoll->start();
+}
+
+void AckSender::closeSending() {
+    closing = true;
+    poll();
 }
 
 bool AckSender::write(std::string_view data) {
@@ -99,7 +110,9 @@ bool AckSender::write(std::string_view data) {
 void AckSender::finish(int timeoutMs) {
     const qint64 start = probe.now();
     while (probe.settle()) {
-        if (probe.unacknowledged() == 0 || probe.now() - start > timeoutMs)
+        // The poll is not called while this waits: what still waits is written here.
+        poll();
+        if ((waiting.empty() && probe.unacknowledged() == 0) || probe.now() - start > timeoutMs)
             break;
         probe.pause(finishPauseMs);
     }

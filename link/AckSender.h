@@ -32,6 +32,9 @@ public:
     virtual qint64 now() const = 0;
     // One write, straight away. False when it fails.
     virtual bool write(std::string_view bytes) = 0;
+    // Ends this side's sending direction. False while bytes still wait in the
+    // socket's own buffer: it is asked again later.
+    virtual bool endSending() = 0;
     // While finishing: hands what waits in the socket's own buffer to the
     // system and reads and drops what has arrived. False once the connection
     // has gone.
@@ -54,8 +57,13 @@ public:
     bool sendWhenAcknowledged(std::string_view data);
     // Messages still waiting to be written.
     qsizetype queued() const { return static_cast<qsizetype>(waiting.size()); }
-    // Waits, at most timeoutMs, until everything written has been acknowledged,
-    // reading and dropping what still arrives.
+    // Once everything waiting has been written, the sending direction ends.
+    // Nothing may be sent after it.
+    void closeSending();
+    bool sendingClosed() const { return closing; }
+    // Waits, at most timeoutMs, until everything waiting has been written and
+    // everything written (the end of sending too) acknowledged, reading and
+    // dropping what still arrives.
     void finish(int timeoutMs);
     // A new connection, or none: nothing waits, nothing is due.
     void reset();
@@ -75,9 +83,11 @@ private:
     bool writeAcknowledged(std::string_view data);
 
     SendProbe& probe;
-    QTimer* acknowledgedPoll; // runs only while messages or an acknowledgement wait
+    QTimer* acknowledgedPoll; // runs only while messages, an acknowledgement or the close wait
     std::deque<std::string> waiting;
     bool acknowledgementDue = false;        // written since everything was last seen acknowledged
     std::optional<qint64> lastAcknowledged; // when that was seen
     quint32 resendsBefore = 0; // resends counted at the last write that waited its turn
+    bool closing = false;      // the sending direction ends once nothing waits
+    bool closed = false;       // it has ended
 };

@@ -92,6 +92,15 @@ public:
     }
     qint64 now() const override { return clock.elapsed(); }
     bool write(std::string_view bytes) override { return owner.write(bytes); }
+    bool endSending() override {
+        // What the socket still buffers could not be written after the end.
+        owner.socket->flush();
+        if (owner.socket->bytesToWrite() > 0)
+            return false;
+        qCDebug(lcLink) << "end of sending";
+        ::shutdown(descriptor(), SHUT_WR);
+        return true;
+    }
     bool settle() override {
         if (owner.socket == nullptr)
             return false;
@@ -401,10 +410,15 @@ void Winsock::connectionGone() {
 }
 
 bool Winsock::canSend() {
-    if (socket != nullptr && socket->state() == QAbstractSocket::ConnectedState)
-        return true;
-    errorText = QStringLiteral("Not connected");
-    return false;
+    if (socket == nullptr || socket->state() != QAbstractSocket::ConnectedState) {
+        errorText = QStringLiteral("Not connected");
+        return false;
+    }
+    if (sender->sendingClosed()) {
+        errorText = invalidStateText;
+        return false;
+    }
+    return true;
 }
 
 bool Winsock::SendData(std::string_view data) {
@@ -413,6 +427,13 @@ bool Winsock::SendData(std::string_view data) {
 
 bool Winsock::SendWhenAcknowledged(std::string_view data) {
     return canSend() && sender->sendWhenAcknowledged(data);
+}
+
+bool Winsock::CloseSending() {
+    if (!canSend())
+        return false;
+    sender->closeSending();
+    return true;
 }
 
 bool Winsock::write(std::string_view data) {

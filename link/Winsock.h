@@ -69,6 +69,12 @@ public:
     // the peer's program reads it on its own. Until then they wait in order,
     // none lost. False when there is no connection or the write fails at once.
     bool SendWhenAcknowledged(std::string_view data);
+    // Once every message waiting has been written, ends this side's sending
+    // direction (a TCP half-close, not a message), so that the peer learns at
+    // once that nothing more comes. Arrivals are still read until the peer ends
+    // its side, which is reported as any close by the peer. Sending fails from
+    // now on. False when there is no connection.
+    bool CloseSending();
     // Messages still waiting to be written.
     qsizetype Queued() const { return sender->queued(); }
     // Everything that has arrived, removed from the socket.
@@ -81,8 +87,9 @@ public:
 
     QString ErrorText() const { return errorText; }
 
-    // Before the program ends: waits, at most timeoutMs, until the peer has
-    // acknowledged everything written, reading and dropping what still arrives.
+    // Before the program ends: waits, at most timeoutMs, until every message
+    // waiting has been written and the peer has acknowledged everything written
+    // (the end of sending too), reading and dropping what still arrives.
     void FinishSending(int timeoutMs);
 
     // What a match sends through.
