@@ -380,13 +380,9 @@ void TestWinsock::closeSendingEndsOurSideOnly() {
     QVERIFY(host.Listen());
     // A plain socket: QTcpSocket closes both ways once our stream has ended.
     const int peer = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(host.LocalPort);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const sockaddr_in address{AF_INET, htons(host.LocalPort), {htonl(INADDR_LOOPBACK)}, {}};
     QCOMPARE(::connect(peer, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
     QTRY_COMPARE_WITH_TIMEOUT(host.State(), int(Winsock::sckConnected), 5000);
-
     QVERIFY(host.SendWhenAcknowledged("H5"));
     QVERIFY(host.SendWhenAcknowledged("I6"));
     QVERIFY(host.SendData("91"));
@@ -395,7 +391,6 @@ void TestWinsock::closeSendingEndsOurSideOnly() {
     QByteArray atPeer;
     QTRY_VERIFY_WITH_TIMEOUT(readToEnd(peer, atPeer), 5000);
     QCOMPARE(atPeer, QByteArray("0H5I691"));
-
     QCOMPARE(::send(peer, "K3", 2, MSG_NOSIGNAL), 2);
     QTRY_COMPARE_WITH_TIMEOUT(atHost, QByteArray("K3"), 5000);
     QCOMPARE(host.State(), int(Winsock::sckConnected));
