@@ -1,5 +1,6 @@
 #include "link/Winsock.h"
 
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QLoggingCategory>
 #include <QNetworkInterface>
@@ -46,18 +47,6 @@ constexpr unsigned userTimeoutMs = 10000;
 // anything was exchanged, is made again this many times before it is reported.
 constexpr int silentResetRetries = 3;
 
-// While a message waits for the peer's acknowledgement of what went before, the
-// system is asked this often; a healthy peer acknowledges within tens of ms.
-constexpr int acknowledgedPollMs = 5;
-// An acknowledgement says that the peer's system has the bytes, not that the
-// program there has read them: on a fast link it comes back within microseconds,
-// and after a resend the next message would follow the resent one within a
-// millisecond, to be read together with it. A message that waits for the
-// acknowledgement therefore goes only this long after it was seen, so that the
-// peer's program has read what came before, as it would on a healthy link. On a
-// healthy link the acknowledgement comes long before the next 200 ms step.
-constexpr qint64 acknowledgedSpacingMs = 100;
-
 const QString invalidStateText = QStringLiteral("Invalid operation at current state");
 
 // A listening socket that hands each incoming descriptor to its owner instead of
@@ -81,15 +70,67 @@ void refuse(qintptr descriptor) {
 
 } // namespace
 
-Winsock::Winsock(QObject* parent) : QObject(parent) {
+class Winsock::SocketProbe : public SendProbe {
+public:
+    explicit SocketProbe(Winsock& control) : owner(control) { clock.start(); }
+
+    qint64 unacknowledged() const override {
+        // What the system holds for the connection, sent or not, until the peer has
+        // acknowledged it. Should it not answer, the write goes ahead and finds out.
+        int held = 0;
+        if (owner.socket == nullptr || ::ioctl(descriptor(), SIOCOUTQ, &held) != 0)
+            return 0;
+        return held + owner.socket->bytesToWrite();
+    }
+    quint32 resends() const override {
+        tcp_info info{};
+        auto size = static_cast<socklen_t>(sizeof info);
+        if (owner.socket == nullptr ||
+            ::getsockopt(descriptor(), IPPROTO_TCP, TCP_INFO, &info, &size) != 0)
+            return 0;
+        return info.tcpi_total_retrans;
+    }
+    qint64 now() const override { return clock.elapsed(); }
+    bool write(std::string_view bytes) override { return owner.write(bytes); }
+    bool endSending() override {
+        // What the socket still buffers could not be written after the end.
+        owner.socket->flush();
+        if (owner.socket->bytesToWrite() > 0)
+            return false;
+        qCDebug(lcLink) << "end of sending";
+        ::shutdown(descriptor(), SHUT_WR);
+        return true;
+    }
+    bool settle() override {
+        if (owner.socket == nullptr)
+            return false;
+        owner.socket->flush();
+        // Bytes left unread when the connection closes make the close a reset,
+        // which throws away whatever the peer has not acknowledged yet: the
+        // winning blow, on a lossy link. What still arrives is read and dropped.
+        owner.socket->readAll();
+        return owner.socket->state() == QAbstractSocket::ConnectedState;
+    }
+    void pause(int ms) override {
+        if (owner.socket == nullptr || !owner.socket->waitForReadyRead(ms))
+            QThread::msleep(static_cast<unsigned long>(ms));
+    }
+
+private:
+    int descriptor() const { return static_cast<int>(owner.socket->socketDescriptor()); }
+
+    Winsock& owner;
+    QElapsedTimer clock;
+};
+
+Winsock::Winsock(QObject* parent)
+    : QObject(parent), probe(std::make_unique<SocketProbe>(*this)),
+      sender(std::make_unique<AckSender>(*probe)) {
     connectTimer = new QTimer(this);
     connectTimer->setSingleShot(true);
     connect(connectTimer, &QTimer::timeout, this,
             [this] { connectFailed(QStringLiteral("Connection timed out")); });
-    acknowledgedPoll = new QTimer(this);
-    acknowledgedPoll->setInterval(acknowledgedPollMs);
-    acknowledgedPoll->setTimerType(Qt::PreciseTimer);
-    connect(acknowledgedPoll, &QTimer::timeout, this, &Winsock::writeWaiting);
+    connect(sender.get(), &AckSender::writeFailed, this, &Winsock::connectionGone);
 }
 
 Winsock::~Winsock() {
@@ -197,10 +238,7 @@ void Winsock::refusePending() {
 void Winsock::dropSocket() {
     connectTimer->stop();
     connecting = false;
-    waiting.clear();
-    acknowledgedPoll->stop();
-    acknowledgementDue = false;
-    lastAcknowledged.invalidate();
+    sender->reset();
     if (socket == nullptr)
         return;
     // Our own close is not a lost connection: no signal of the old socket reaches us
@@ -367,83 +405,40 @@ void Winsock::connectionGone() {
     ended = endedState();
     errorText = socket->errorString();
     qCDebug(lcLink) << "connection lost:" << errorText;
-    waiting.clear();
-    acknowledgedPoll->stop();
+    sender->reset();
     emit ConnectionLost();
 }
 
 bool Winsock::canSend() {
-    if (socket != nullptr && socket->state() == QAbstractSocket::ConnectedState)
-        return true;
-    errorText = QStringLiteral("Not connected");
-    return false;
-}
-
-bool Winsock::SendData(std::string_view data) {
-    if (!canSend())
+    if (socket == nullptr || socket->state() != QAbstractSocket::ConnectedState) {
+        errorText = QStringLiteral("Not connected");
         return false;
-    if (!waiting.empty()) {
-        waiting.push_back({std::string(data), false});
-        return true;
     }
-    return write(data);
-}
-
-bool Winsock::SendWhenAcknowledged(std::string_view data) {
-    if (!canSend())
+    if (sender->sendingClosed()) {
+        errorText = invalidStateText;
         return false;
-    if (waiting.empty() && mayWriteAcknowledged())
-        return write(data);
-    waiting.push_back({std::string(data), true});
-    acknowledgedPoll->start();
+    }
     return true;
 }
 
-bool Winsock::allAcknowledged() const {
-    // What the system holds for the connection, sent or not, until the peer has
-    // acknowledged it. Should it not answer, the write goes ahead and finds out.
-    int unacknowledged = 0;
-    if (::ioctl(static_cast<int>(socket->socketDescriptor()), SIOCOUTQ, &unacknowledged) != 0)
-        return true;
-    return unacknowledged == 0 && socket->bytesToWrite() == 0;
+bool Winsock::SendData(std::string_view data) {
+    return canSend() && sender->send(data);
 }
 
-void Winsock::noteAcknowledgement() {
-    if (acknowledgementDue && allAcknowledged()) {
-        acknowledgementDue = false;
-        lastAcknowledged.start();
-    }
+bool Winsock::SendWhenAcknowledged(std::string_view data) {
+    return canSend() && sender->sendWhenAcknowledged(data);
 }
 
-bool Winsock::mayWriteAcknowledged() {
-    noteAcknowledgement();
-    return !acknowledgementDue &&
-           (!lastAcknowledged.isValid() || lastAcknowledged.hasExpired(acknowledgedSpacingMs));
-}
-
-void Winsock::writeWaiting() {
-    noteAcknowledgement();
-    while (!waiting.empty()) {
-        if (waiting.front().afterAcknowledged && !mayWriteAcknowledged())
-            return;
-        const std::string bytes = std::move(waiting.front().bytes);
-        waiting.pop_front();
-        if (!write(bytes)) {
-            connectionGone();
-            return;
-        }
-    }
-    if (!acknowledgementDue)
-        acknowledgedPoll->stop();
+bool Winsock::CloseSending() {
+    if (!canSend())
+        return false;
+    sender->closeSending();
+    return true;
 }
 
 bool Winsock::write(std::string_view data) {
     qCDebug(lcLink) << "send" << QByteArray::fromRawData(data.data(), qsizetype(data.size()));
     anythingWritten = true;
-    // The poll watches for the acknowledgement of this write, whatever kind of
-    // message it is, so that a record message after it knows when it came.
-    acknowledgementDue = true;
-    acknowledgedPoll->start();
     const char* bytes = data.data();
     auto left = static_cast<qint64>(data.size());
     // With nothing waiting in the socket's own buffer, the bytes go straight to the
@@ -470,21 +465,7 @@ bool Winsock::write(std::string_view data) {
 }
 
 void Winsock::FinishSending(int timeoutMs) {
-    QElapsedTimer elapsed;
-    elapsed.start();
-    while (socket != nullptr && socket->state() == QAbstractSocket::ConnectedState) {
-        socket->flush();
-        // Bytes left unread when the connection closes make the close a reset,
-        // which throws away whatever the peer has not acknowledged yet: the
-        // winning blow, on a lossy link. What still arrives is read and dropped.
-        socket->readAll();
-        if (allAcknowledged() || elapsed.hasExpired(timeoutMs))
-            break;
-        if (!socket->waitForReadyRead(5))
-            QThread::msleep(5);
-    }
-    if (socket != nullptr)
-        socket->readAll();
+    sender->finish(timeoutMs);
 }
 
 QByteArray Winsock::GetData() {

@@ -6,14 +6,14 @@
 // signals delivered on the GUI thread.
 
 #include "fight/Match.h"
+#include "link/AckSender.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
-#include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -58,17 +58,25 @@ public:
     // returns at once. Failure is reported by ConnectFailed.
     void Connect(const QString& host);
     // Sends the bytes at once, as one write. False when there is no connection
-    // or the write fails. Behind messages still waiting in SendWhenAcknowledged's
-    // queue it waits its turn, and then goes without waiting for anything more.
+    // or the write fails. While a message waits in SendWhenAcknowledged's queue
+    // it waits behind it and goes as SendWhenAcknowledged would send it, so
+    // that the two never merge.
     bool SendData(std::string_view data);
     // Sends the bytes as one write once everything written before has been
     // acknowledged by the peer, so that a lost segment resent by TCP cannot carry
-    // them joined to what went before, and at least 100 ms after the last write,
-    // so that the peer's program reads it on its own. Until then they wait in
-    // order, none lost. False when there is no connection or the write fails at once.
+    // them joined to what went before; when a segment had to be resent since the
+    // last such message, also 100 ms after that acknowledgement was seen, so that
+    // the peer's program reads it on its own. Until then they wait in order,
+    // none lost. False when there is no connection or the write fails at once.
     bool SendWhenAcknowledged(std::string_view data);
+    // Once every message waiting has been written, ends this side's sending
+    // direction (a TCP half-close, not a message), so that the peer learns at
+    // once that nothing more comes. Arrivals are still read until the peer ends
+    // its side, which is reported as any close by the peer. Sending fails from
+    // now on. False when there is no connection.
+    bool CloseSending();
     // Messages still waiting to be written.
-    qsizetype Queued() const { return static_cast<qsizetype>(waiting.size()); }
+    qsizetype Queued() const { return sender->queued(); }
     // Everything that has arrived, removed from the socket.
     QByteArray GetData();
     // The same into a buffer the caller keeps, which it replaces.
@@ -79,8 +87,9 @@ public:
 
     QString ErrorText() const { return errorText; }
 
-    // Before the program ends: waits, at most timeoutMs, until the peer has
-    // acknowledged everything written, reading and dropping what still arrives.
+    // Before the program ends: waits, at most timeoutMs, until every message
+    // waiting has been written and the peer has acknowledged everything written
+    // (the end of sending too), reading and dropping what still arrives.
     void FinishSending(int timeoutMs);
 
     // What a match sends through.
@@ -122,29 +131,17 @@ private:
     bool canSend();
     // One write, straight away.
     bool write(std::string_view data);
-    bool allAcknowledged() const;
-    // Once everything written has been acknowledged, notes when that was seen.
-    void noteAcknowledgement();
-    // Everything written acknowledged, and that seen far enough back.
-    bool mayWriteAcknowledged();
-    void writeWaiting();
 
-    struct Waiting {
-        std::string bytes;
-        bool afterAcknowledged; // false: written as soon as its turn comes
-    };
+    // What the sender sees of the socket.
+    class SocketProbe;
 
     QTcpServer* server = nullptr;
     QTcpSocket* socket = nullptr;
     QTimer* connectTimer = nullptr;
-    QTimer* acknowledgedPoll = nullptr; // runs only while messages or an acknowledgement wait
-    std::deque<Waiting> waiting;
-    bool acknowledgementDue = false; // written since everything was last seen acknowledged
-    QElapsedTimer lastAcknowledged;  // when that was seen
-    QList<qintptr> pending;          // requests taken off the listening socket, not accepted yet
-    QList<qintptr> unannounced;      // the part of pending whose ConnectionRequest is still queued
-    qintptr announcing = -1;         // the request whose ConnectionRequest handler is running
-    StateValue ended = sckClosed;    // what State reports once the socket has no connection
+    QList<qintptr> pending;       // requests taken off the listening socket, not accepted yet
+    QList<qintptr> unannounced;   // the part of pending whose ConnectionRequest is still queued
+    qintptr announcing = -1;      // the request whose ConnectionRequest handler is running
+    StateValue ended = sckClosed; // what State reports once the socket has no connection
     QString errorText;
     quint32 generation = 0; // bumped by Close and Accept so stale queued reports are dropped
     bool connecting = false;
@@ -154,4 +151,6 @@ private:
     int resetsLeft = 0;           // silent resets still to be answered by connecting again
     // While connecting again after a silent reset: how that connection ended.
     std::optional<std::pair<StateValue, QString>> lostBeforeRetry;
+    std::unique_ptr<SocketProbe> probe;
+    std::unique_ptr<AckSender> sender; // uses the probe, so is destroyed first
 };

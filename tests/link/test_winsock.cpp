@@ -12,6 +12,10 @@
 #include <QTcpSocket>
 #include <QTest>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
 
 // A port nobody listens on right now (not the game's own port, which other tests use).
@@ -50,6 +54,15 @@ QTcpSocket* connectedSocketOf(const Winsock& control) {
     return nullptr;
 }
 
+// Reads what has arrived on a plain socket; true once the stream has ended.
+bool readToEnd(int descriptor, QByteArray& into) {
+    char bytes[64];
+    ssize_t got = 0;
+    while ((got = ::recv(descriptor, bytes, sizeof bytes, MSG_DONTWAIT)) > 0)
+        into.append(bytes, got);
+    return got == 0;
+}
+
 } // namespace
 
 class TestWinsock : public QObject {
@@ -67,6 +80,7 @@ private slots:
     void connectFailures();
     void silentResetIsConnectedAgain();
     void floodIsReadInBoundedSlices();
+    void closeSendingEndsOurSideOnly();
     void idleControlRefusesToSend();
     void localIPIsDottedIPv4();
 };
@@ -352,6 +366,37 @@ void TestWinsock::floodIsReadInBoundedSlices() {
     QTRY_COMPARE_WITH_TIMEOUT(received.size(), flood.size(), 30000);
     QVERIFY(received == flood);
     QVERIFY(largestRead <= 1024 * 1024);
+}
+
+// The peer gets every message queued before the end of sending, then the end of the
+// stream, and can still send: we read it until the peer ends its side too.
+void TestWinsock::closeSendingEndsOurSideOnly() {
+    Winsock host;
+    acceptOnRequest(host);
+    QByteArray atHost;
+    connect(&host, &Winsock::DataArrival, &host, [&] { atHost += host.GetData(); });
+    QSignalSpy lost(&host, &Winsock::ConnectionLost);
+    host.LocalPort = freePort();
+    QVERIFY(host.Listen());
+    // A plain socket: QTcpSocket closes both ways once our stream has ended.
+    const int peer = ::socket(AF_INET, SOCK_STREAM, 0);
+    const sockaddr_in address{AF_INET, htons(host.LocalPort), {htonl(INADDR_LOOPBACK)}, {}};
+    QCOMPARE(::connect(peer, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(host.State(), int(Winsock::sckConnected), 5000);
+    QVERIFY(host.SendWhenAcknowledged("H5"));
+    QVERIFY(host.SendWhenAcknowledged("I6"));
+    QVERIFY(host.SendData("91"));
+    QVERIFY(host.CloseSending());
+    QVERIFY(!host.SendData("J1") && !host.SendWhenAcknowledged("J1"));
+    QByteArray atPeer;
+    QTRY_VERIFY_WITH_TIMEOUT(readToEnd(peer, atPeer), 5000);
+    QCOMPARE(atPeer, QByteArray("0H5I691"));
+    QCOMPARE(::send(peer, "K3", 2, MSG_NOSIGNAL), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(atHost, QByteArray("K3"), 5000);
+    QCOMPARE(host.State(), int(Winsock::sckConnected));
+    ::close(peer);
+    QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 1, 5000);
+    QCOMPARE(host.State(), int(Winsock::sckClosing));
 }
 
 void TestWinsock::idleControlRefusesToSend() {
