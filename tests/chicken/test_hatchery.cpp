@@ -48,6 +48,13 @@ private slots:
             QVERIFY2(read == hatched, qPrintable(QStringLiteral("chicken %1").arg(i)));
             QVERIFY(!read.flaggedAsCheater());
         }
+        // A stat too big for the file is refused; the chicken saved last stays.
+        const ChickenRecord last = readBack(path);
+        ChickenRecord huge = last;
+        huge.HitPoints = 32000;
+        QCOMPARE(chickenstore::save(path, huge, random),
+                 QStringLiteral("this chicken cannot be stored in a chicken file"));
+        QCOMPARE(readBack(path), last);
         QCOMPARE(QDir(dir.filePath(QStringLiteral("nest/quorvel"))).entryList(QDir::Files),
                  QStringList{QStringLiteral("chicken.dat")});
     }
@@ -66,6 +73,7 @@ private slots:
                              << "control characters";
         QTest::newRow("C1 control") << QStringLiteral("Ne\u0085l") << "control characters";
         QTest::newRow("DEL") << QStringLiteral("Del\u007Fete") << "control characters";
+        QTest::newRow("no-break space") << QStringLiteral("Le\u00A0Coq") << QString();
         QTest::newRow("Greek") << QStringLiteral("Ωmega") << "Latin-1";
         QTest::newRow("emoji") << QStringLiteral("Hen 🐔") << "Latin-1";
         QTest::newRow("Latin-1 with comma") << QStringLiteral("Hénriette, the Bold") << QString();

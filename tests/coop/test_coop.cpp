@@ -55,12 +55,16 @@ private slots:
             << false;
         QTest::newRow("show: a broken file")
             << QStringList{"--show", broken} << 1 << "is damaged" << false;
+        QTest::newRow("show: a folder")
+            << QStringList{"--show", QUORVEL_ASSETS "/chickens"} << 1 << "cannot be read" << false;
         QTest::newRow("show: a cheater, which the game refuses")
             << QStringList{"--show", QUORVEL_ASSETS "/chickens/cheater.dat"} << 1 << "Cheater!"
             << false;
         QTest::newRow("hatch") << QStringList{"--hatch", "Hénriette, the Bold", "--portrait", "4"}
                                << 0 << "Name: Hénriette, the Bold\nPortrait: 4\n"
                                << true;
+        QTest::newRow("hatch: it pecks") << QStringList{"--hatch", "Pip"} << 0 << "Can peck: yes\n"
+                                         << true;
         QTest::newRow("hatch: refused name")
             << QStringList{"--hatch", "Big \"Red\""} << 1 << "double quote" << false;
         QTest::newRow("hatch: portrait out of range")

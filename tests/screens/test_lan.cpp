@@ -21,6 +21,7 @@
 #include <QListWidget>
 #include <QNetworkDatagram>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
 #include <QUdpSocket>
 #include <QtTest>
@@ -50,6 +51,10 @@ public:
     }
     void send() { socket.writeDatagram(datagram, Group, announcement::Port); }
     void silence() { timer.stop(); }
+    void rename(const QByteArray& text) {
+        datagram = text;
+        send();
+    }
 
 private:
     QUdpSocket socket;
@@ -104,12 +109,15 @@ public:
         clock.start();
         connect(&socket, &QUdpSocket::readyRead, this, [this] {
             while (socket.hasPendingDatagrams()) {
-                heard << socket.receiveDatagram().data();
+                const QNetworkDatagram datagram = socket.receiveDatagram();
+                heard << datagram.data();
+                hops << datagram.hopLimit();
                 at << clock.elapsed();
             }
         });
     }
     QList<QByteArray> heard;
+    QList<int> hops; // the time-to-live each arrived with
     QList<qint64> at;
     QElapsedTimer clock;
 
@@ -198,6 +206,9 @@ private slots:
             QTRY_COMPARE(shown(prompt).listed.size(), 2);
             QCOMPARE(shown(prompt).listed.first(), QStringLiteral("Bruno at 127.0.0.4"));
             QCOMPARE(shown(prompt).field, QStringLiteral("127.0.0.2"));
+            // Bruno's program hosts again with another chicken: the list says so.
+            bruno.rename("QUORVEL 1 1425 Rosie");
+            QTRY_COMPARE(shown(prompt).listed.first(), QStringLiteral("Rosie at 127.0.0.4"));
 
             // Choosing the second entry puts its address in the field.
             prompt.findChild<QListWidget*>(QStringLiteral("lstHosts"))->setCurrentRow(1);
@@ -207,6 +218,35 @@ private slots:
             prompt.reject();
         });
         QVERIFY(Vars::HostAddress.empty());
+    }
+
+    // What the player typed stays in the field when a host comes; a name's
+    // control characters are listed as blanks.
+    void typedAddressStaysWhenAHostComes() {
+        frmTitle& title = showTitle();
+        atThePrompt(title, [](QInputDialog& prompt) {
+            prompt.setTextValue(QStringLiteral("10.0.0.7"));
+            FakeHost rex(QStringLiteral("127.0.0.2"), "QUORVEL 1 1425 Rex\nthe\x7fRed");
+            QTRY_COMPARE(shown(prompt).listed, QStringList{"Rex the Red at 127.0.0.2"});
+            QCOMPARE(shown(prompt).field, QStringLiteral("10.0.0.7"));
+        });
+    }
+
+    // Datagrams waiting in the socket are read 64 a turn of the event loop, the
+    // rest in the turns after: a flood cannot hold up the program.
+    void waitingDatagramsAreRead64ATurn() {
+        HostListener listener;
+        QVERIFY(listener.start());
+        QUdpSocket rex;
+        QVERIFY(rex.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0));
+        for (int n = 1; n <= 100; ++n)
+            rex.writeDatagram("QUORVEL 1 1425 Rex " + QByteArray::number(n), Group,
+                              announcement::Port);
+        QThread::msleep(100); // all have arrived; the event loop has not turned
+        QCoreApplication::processEvents();
+        QCOMPARE(listener.hosts().size(), size_t(1));
+        QCOMPARE(listener.hosts().front().match.name, std::string("Rex 64"));
+        QTRY_COMPARE(listener.hosts().front().match.name, std::string("Rex 100"));
     }
 
     // The host screen announces its match from a successful listen, once a
@@ -225,6 +265,7 @@ private slots:
         Forms::show<frmWinsock1>();
         QTRY_COMPARE_WITH_TIMEOUT(ear.heard.size(), 4, 5000);
         QCOMPARE(ear.heard, QList<QByteArray>(4, "QUORVEL 1 1425 Rex"));
+        QCOMPARE(ear.hops, QList<int>(4, 1)); // never past the local network's router
         QVERIFY2(ear.at[0] - shownAt < 200, qPrintable(QString::number(ear.at[0] - shownAt)));
         QByteArray gaps;
         QVERIFY2(within({ear.at[1] - ear.at[0], ear.at[2] - ear.at[1], ear.at[3] - ear.at[2]}, 950,
