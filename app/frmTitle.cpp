@@ -6,6 +6,7 @@
 #include "app/Platform.h"
 #include "app/Twips.h"
 #include "app/Vars.h"
+#include "link/Address.h"
 #include "link/Lan.h"
 #include "link/Winsock.h"
 #include "link/Wire.h"
@@ -111,11 +112,20 @@ void frmTitle::Command1_Click() {
 void frmTitle::Command2_Click() {
     Vars::GameMode = 2;
     Vars::PlayClickSound();
-    const QString answer = platform::InputBox(QStringLiteral("Enter Address"),
-                                              QStringLiteral("000.000.000.000"), heardHosts);
-    Vars::HostAddress = answer.toStdString();
-    if (Vars::HostAddress.empty())
-        return;
+    // An address a friend sends may carry a port, or be an IPv6 address or a host
+    // name; anything else is refused with the reason, and the prompt comes back
+    // holding what was typed, to be mended.
+    QString answer = QStringLiteral("000.000.000.000");
+    for (;;) {
+        answer = platform::InputBox(QStringLiteral("Enter Address"), answer, heardHosts);
+        Vars::HostAddress = answer.toStdString();
+        if (Vars::HostAddress.empty())
+            return;
+        const address::Reading reading = address::read(Vars::HostAddress);
+        if (reading.target)
+            break;
+        platform::MsgBox(QString::fromStdString(reading.refusal));
+    }
     Forms::show<frmWinSock2>();
     Forms::unload<frmTitle>();
 }

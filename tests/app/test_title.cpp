@@ -30,6 +30,7 @@ class TestTitle : public QObject {
     QList<Box> boxes;
     QStringList prompts;
     QString answer;
+    QStringList answers; // given in turn before `answer`
     QStringList played;
 
     static QString dataFile() { return QCoreApplication::applicationDirPath() + "/chicken.dat"; }
@@ -50,6 +51,7 @@ private slots:
         prompts.clear();
         played.clear();
         answer.clear();
+        answers.clear();
         auto& seams = platform::seams();
         seams.messageBox = [this](const QString& text, const QString& caption) {
             boxes.append({text, caption});
@@ -57,6 +59,8 @@ private slots:
         seams.inputBox = [this](const QString& prompt, const QString& defaultAnswer,
                                 const platform::HeardHosts*) {
             prompts << prompt + "|" + defaultAnswer;
+            if (!answers.isEmpty())
+                return answers.takeFirst();
             return answer == "<default>" ? defaultAnswer : answer;
         };
         seams.endProgram = [](int) {};
@@ -228,6 +232,18 @@ private slots:
         QVERIFY(Forms::loaded<frmWinSock2>());
         QVERIFY(Forms::get<frmWinSock2>().isVisible());
         QVERIFY(!Forms::loaded<frmTitle>());
+    }
+
+    void anAddressThatIsNoneIsRefusedAndThePromptComesBack() {
+        Forms::show<frmTitle>();
+        answers = QStringList{"11.0.1.2:70000", "[2001:db8::5]:1426"};
+        Forms::get<frmTitle>().Command2->click();
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY(boxes[0].text.contains("1 to 65535"));
+        QCOMPARE(prompts,
+                 QStringList({"Enter Address|000.000.000.000", "Enter Address|11.0.1.2:70000"}));
+        QCOMPARE(Vars::HostAddress, std::string("[2001:db8::5]:1426"));
+        QVERIFY(Forms::loaded<frmWinSock2>());
     }
 
     void accessKeysActLikeClicks() {
