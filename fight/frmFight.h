@@ -5,7 +5,7 @@
 // match of the connection screen that made the connection, whose receive
 // handler brings the peer's messages; what the match shows lands here.
 
-#include "fight/Match.h"
+#include "match/Match.h"
 
 #include <QString>
 #include <QWidget>

@@ -38,8 +38,8 @@ ConnectionScreen* active = nullptr;
 } // namespace
 
 ConnectionScreen::ConnectionScreen(const Role& role)
-    : link(new Winsock(this)), view(this),
-      game(Vars::OwnChicken, Vars::OpponentChicken, role.match, link, view) {
+    : link(new Winsock(this)), socketLink(*link), view(this),
+      game(Vars::OwnChicken, Vars::OpponentChicken, role.match, &socketLink, view) {
     using namespace controls;
     setupWindow(this, role.screenName, role.caption, Border::FixedTool, 5520, 705, Qt::black);
 

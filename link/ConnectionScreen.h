@@ -6,8 +6,9 @@
 // The two screens differ only in their socket's set-up and in the few steps that
 // Role describes.
 
-#include "fight/Match.h"
+#include "link/Connection.h"
 #include "link/ScreenView.h"
+#include "match/Match.h"
 
 #include <QString>
 #include <QWidget>
@@ -68,6 +69,7 @@ protected:
     friend class ScreenView;
 
     Winsock* const link;
+    SocketLink socketLink;
     ScreenView view;
     match::Match game;
 

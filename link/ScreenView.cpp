@@ -6,7 +6,7 @@
 #include "app/Vars.h"
 #include "fight/frmFight.h"
 #include "link/ConnectionScreen.h"
-#include "link/MatchLog.h"
+#include "match/MatchLog.h"
 #include "link/Winsock.h"
 
 #include <QProgressBar>

@@ -5,7 +5,7 @@
 // screen (loaded, hidden, by the first thing the fight shows), the sound cues
 // and the boxes at the end.
 
-#include "fight/Match.h"
+#include "match/Match.h"
 
 class ConnectionScreen;
 

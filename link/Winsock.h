@@ -5,8 +5,6 @@
 // connect, send whole texts and read everything that has arrived. Events are
 // signals delivered on the GUI thread.
 
-#include "fight/Match.h"
-
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
@@ -22,7 +20,7 @@ class QTcpServer;
 class QTcpSocket;
 class QTimer;
 
-class Winsock : public QObject, public match::Link {
+class Winsock : public QObject {
     Q_OBJECT
 public:
     enum StateValue {
@@ -82,14 +80,6 @@ public:
     // Before the program ends: waits, at most timeoutMs, until the peer has
     // acknowledged everything written, reading and dropping what still arrives.
     void FinishSending(int timeoutMs);
-
-    // What a match sends through.
-    bool send(std::string_view message) override { return SendData(message); }
-    bool sendAfterAcknowledged(std::string_view message) override {
-        return SendWhenAcknowledged(message);
-    }
-    bool holdsBack() const override { return Queued() > 0; }
-    std::string reason() const override { return errorText.toStdString(); }
 
 signals:
     void ConnectionRequest(qintptr requestID);

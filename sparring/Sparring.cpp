@@ -3,9 +3,9 @@
 #include "chicken/ChickenFile.h"
 #include "fight/Rules.h"
 #include "link/Lan.h"
-#include "link/MatchLog.h"
 #include "link/Winsock.h"
 #include "link/Wire.h"
+#include "match/MatchLog.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -22,7 +22,7 @@ QTimer* timer(QObject* parent, int interval) {
 } // namespace
 
 Sparring::Sparring(const ChickenRecord& chicken, QObject* parent)
-    : QObject(parent), link(new Winsock(this)), announcer(new Announcer(this)),
+    : QObject(parent), link(new Winsock(this)), socketLink(*link), announcer(new Announcer(this)),
       transferTimer(timer(this, wire::TransferTickMs)),
       waitTimer(timer(this, wire::WaitBeforeFightMs)), chargeTimer(new QTimer(this)),
       ownChicken(chicken) {
@@ -86,7 +86,7 @@ bool Sparring::host() {
                            .handsOverTurn = false,
                            .receivedStatus = {},
                            .waitsAgainAfterStray = true},
-        link, view());
+        &socketLink, view());
     link->LocalPort = MatchPort;
     if (!link->Listen())
         return false;
@@ -103,7 +103,7 @@ void Sparring::join(const QString& address) {
                                                              .sentStatus = Receiving,
                                                              .handsOverTurn = true,
                                                              .receivedStatus = Complete},
-                                          link, view());
+                                          &socketLink, view());
     link->RemotePort = MatchPort;
     emit status(QStringLiteral("Connecting to %1 on port %2 . . .").arg(address).arg(MatchPort));
     link->Connect(address);

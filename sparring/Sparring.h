@@ -7,7 +7,8 @@
 // tells what happens as commentary and status lines.
 
 #include "chicken/ChickenRecord.h"
-#include "fight/Match.h"
+#include "link/Connection.h"
+#include "match/Match.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -81,6 +82,7 @@ private:
     void waitForNextJoiner() override;
 
     Winsock* const link;
+    SocketLink socketLink;
     Announcer* const announcer;
     QTimer* const transferTimer;
     QTimer* const waitTimer;

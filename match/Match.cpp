@@ -1,4 +1,4 @@
-#include "fight/Match.h"
+#include "match/Match.h"
 
 #include "fight/Rules.h"
 

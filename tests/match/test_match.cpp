@@ -4,7 +4,7 @@
 
 #include "common/ScriptedRandom.h"
 
-#include "fight/Match.h"
+#include "match/Match.h"
 
 #include <QStringList>
 #include <QtTest>
