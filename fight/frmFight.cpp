@@ -134,7 +134,8 @@ match::Match& frmFight::game() {
     if (!alone) {
         aloneView = std::make_unique<ScreenView>(nullptr);
         alone = std::make_unique<match::Match>(Vars::OwnChicken, Vars::OpponentChicken,
-                                               match::Match::Role{}, nullptr, *aloneView);
+                                               match::Match::Role{}, nullptr, *aloneView,
+                                               Vars::randomSource());
     }
     return *alone;
 }

@@ -39,7 +39,8 @@ ConnectionScreen* active = nullptr;
 
 ConnectionScreen::ConnectionScreen(const Role& role)
     : link(new Winsock(this)), socketLink(*link), view(this),
-      game(Vars::OwnChicken, Vars::OpponentChicken, role.match, &socketLink, view) {
+      game(Vars::OwnChicken, Vars::OpponentChicken, role.match, &socketLink, view,
+           Vars::randomSource()) {
     using namespace controls;
     setupWindow(this, role.screenName, role.caption, Border::FixedTool, 5520, 705, Qt::black);
 

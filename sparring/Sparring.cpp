@@ -1,5 +1,6 @@
 #include "sparring/Sparring.h"
 
+#include "app/Vars.h"
 #include "chicken/ChickenFile.h"
 #include "fight/Rules.h"
 #include "link/Lan.h"
@@ -86,7 +87,7 @@ bool Sparring::host() {
                            .handsOverTurn = false,
                            .receivedStatus = {},
                            .waitsAgainAfterStray = true},
-        &socketLink, view());
+        &socketLink, view(), Vars::randomSource());
     link->LocalPort = MatchPort;
     if (!link->Listen())
         return false;
@@ -103,7 +104,7 @@ void Sparring::join(const QString& address) {
                                                              .sentStatus = Receiving,
                                                              .handsOverTurn = true,
                                                              .receivedStatus = Complete},
-                                          &socketLink, view());
+                                          &socketLink, view(), Vars::randomSource());
     link->RemotePort = MatchPort;
     emit status(QStringLiteral("Connecting to %1 on port %2 . . .").arg(address).arg(MatchPort));
     link->Connect(address);
