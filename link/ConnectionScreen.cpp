@@ -38,8 +38,9 @@ ConnectionScreen::ConnectionScreen(const Role& role)
     : tmrFlash(timer(this, "tmrFlash", 200)),
       tmrWait(timer(this, "tmrWait", wire::WaitBeforeFightMs)),
       tmrTransfer(timer(this, "tmrTransfer", wire::TransferTickMs)), view(this),
-      connection(role.side, role.statuses, Vars::OwnChicken, Vars::OpponentChicken,
-                 Vars::randomSource(), view, Connection::Timers{tmrTransfer, tmrWait}) {
+      connection(new Connection(role.side, role.statuses, Vars::OwnChicken, Vars::OpponentChicken,
+                                Vars::randomSource(), view,
+                                Connection::Timers{tmrTransfer, tmrWait}, this)) {
     using namespace controls;
     setupWindow(this, role.screenName, role.caption, Border::FixedTool, 5520, 705, Qt::black);
 
@@ -51,7 +52,7 @@ ConnectionScreen::ConnectionScreen(const Role& role)
     txt = label(this, QStringLiteral("txt"), QString(), 840, 240, 4575, 255, arial(11.25),
                 QColor(255, 0, 0), Qt::AlignHCenter | Qt::AlignTop);
 
-    connection.socket->setObjectName(role.socketName);
+    connection->socket->setObjectName(role.socketName);
 
     connect(tmrFlash, &QTimer::timeout, this, &ConnectionScreen::tmrFlash_Timer);
     connect(tmrWait, &QTimer::timeout, this, &ConnectionScreen::tmrWait_Timer);
@@ -62,9 +63,10 @@ ConnectionScreen::ConnectionScreen(const Role& role)
 }
 
 ConnectionScreen::~ConnectionScreen() {
-    // The socket goes with the connection, after the screen's handlers: nothing
-    // it reports may reach them any more.
-    connection.socket->disconnect(this);
+    // The connection goes first, with its socket, while the view its match shows
+    // on is still here; nothing the socket reports may reach the screen any more.
+    connection->socket->disconnect(this);
+    delete connection;
 }
 
 void ConnectionScreen::setStatus(const QString& text) {
@@ -77,19 +79,19 @@ void ConnectionScreen::tmrFlash_Timer() {
 }
 
 void ConnectionScreen::tmrTransfer_Timer() {
-    connection.game.transferTick();
+    connection->game.transferTick();
 }
 
 void ConnectionScreen::tmrWait_Timer() {
-    connection.game.waitEnded();
+    connection->game.waitEnded();
     Forms::show<frmFight>();
     hide();
 }
 
 void ConnectionScreen::Form_Unload() {
     tmrFlash->stop();
-    connection.stop();
-    connection.socket->Close();
+    connection->stop();
+    connection->socket->Close();
     // A fight screen that early charge messages loaded behind this screen goes with
     // the abandoned match.
     if (Forms::loaded<frmFight>()) {

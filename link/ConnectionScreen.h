@@ -38,9 +38,9 @@ public:
 
     void setStatus(const QString& text);
     // The most recent arrival, one character per byte.
-    const std::string& lastArrival() const { return connection.lastArrival(); }
+    const std::string& lastArrival() const { return connection->lastArrival(); }
     // The match played over this screen's connection.
-    match::Match& game() { return connection.game; }
+    match::Match& game() { return connection->game; }
 
 protected:
     // Where the two screens differ.
@@ -63,5 +63,6 @@ private:
     ScreenView view;
 
 protected:
-    Connection connection;
+    // A child of the screen, so that its socket control is found by name there.
+    Connection* const connection;
 };

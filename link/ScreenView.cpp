@@ -90,7 +90,7 @@ void ScreenView::ended(bool won) {
     // The last blow may still be on its way (resent on a lossy link): the
     // program ends once the peer has it, or after a few seconds.
     if (screen != nullptr)
-        screen->connection.finishSending(finishSendingMs);
+        screen->connection->finishSending(finishSendingMs);
     platform::EndProgram(0);
 }
 

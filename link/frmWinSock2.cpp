@@ -18,7 +18,7 @@ frmWinSock2::frmWinSock2()
                   .complete = "Transfer Completed - Starting Game . . .",
               },
       }),
-      Winsock2(connection.socket) {
+      Winsock2(connection->socket) {
     connect(Winsock2, &Winsock::DataArrival, this, &frmWinSock2::Winsock2_DataArrival);
 }
 
@@ -28,7 +28,7 @@ void frmWinSock2::Form_Load() {
 }
 
 void frmWinSock2::Winsock2_DataArrival() {
-    connection.dataArrival();
+    connection->dataArrival();
 }
 
 void frmWinSock2::unloadScreen() {

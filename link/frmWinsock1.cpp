@@ -18,22 +18,22 @@ frmWinsock1::frmWinsock1()
                   .complete = "Transfer Complete - Starting Game . . .",
               },
       }),
-      Winsock1(connection.socket), Announcer1(connection.announcer) {
+      Winsock1(connection->socket), Announcer1(connection->announcer) {
     Announcer1->setObjectName(QStringLiteral("Announcer1"));
     connect(Winsock1, &Winsock::ConnectionRequest, this, &frmWinsock1::Winsock1_ConnectionRequest);
     connect(Winsock1, &Winsock::DataArrival, this, &frmWinsock1::Winsock1_DataArrival);
 }
 
 void frmWinsock1::Form_Load() {
-    connection.host();
+    connection->host();
 }
 
 void frmWinsock1::Winsock1_ConnectionRequest(qintptr requestID) {
-    connection.accept(requestID);
+    connection->accept(requestID);
 }
 
 void frmWinsock1::Winsock1_DataArrival() {
-    connection.dataArrival();
+    connection->dataArrival();
 }
 
 void frmWinsock1::unloadScreen() {

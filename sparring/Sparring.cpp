@@ -41,35 +41,31 @@ QString Sparring::errorText() const {
     return connection != nullptr ? connection->socket->ErrorText() : QString();
 }
 
-namespace {
-const char* const Sending = "Sending our chicken . . .";
-const char* const Complete = "Transfer complete: the fight starts in a second . . .";
-} // namespace
+static const std::string Waiting =
+    "Waiting for a connection on port " + std::to_string(Sparring::MatchPort) + " . . .";
 
-void Sparring::play(Connection::Side side, Connection::Statuses statuses) {
+void Sparring::play(Connection::Side side, const char* receiving) {
     // The program's own random source, as the game's screens use.
-    connection = new Connection(side, std::move(statuses), ownChicken, opponentChicken,
-                                Vars::randomSource(), *this, std::nullopt, this);
+    connection = new Connection(
+        side,
+        {.waiting = Waiting,
+         .receiving = receiving,
+         .sending = "Sending our chicken . . .",
+         .complete = "Transfer complete: the fight starts in a second . . ."},
+        ownChicken, opponentChicken, Vars::randomSource(), *this, std::nullopt, this);
 }
 
 bool Sparring::host() {
-    const std::string waiting =
-        "Waiting for a connection on port " + std::to_string(MatchPort) + " . . .";
-    play(Connection::Side::Host, {.waiting = waiting,
-                                  .receiving = "Connected: receiving the opponent's chicken . . .",
-                                  .sending = Sending,
-                                  .complete = Complete});
+    play(Connection::Side::Host, "Connected: receiving the opponent's chicken . . .");
     if (!connection->listen())
         return false;
-    statusChanged(waiting);
+    statusChanged(Waiting);
     return true;
 }
 
 void Sparring::join(const QString& address) {
-    play(Connection::Side::Joiner, {.waiting = {},
-                                    .receiving = "Receiving the opponent's chicken . . .",
-                                    .sending = Sending,
-                                    .complete = Complete});
+    // The joiner sends first: the opponent's chicken comes after ours.
+    play(Connection::Side::Joiner, "Receiving the opponent's chicken . . .");
     connect(connection->socket, &Winsock::Connected, this,
             [this] { emit status(QStringLiteral("Connected: waiting for the host . . .")); });
     emit status(QStringLiteral("Connecting to %1 on port %2 . . .").arg(address).arg(MatchPort));

@@ -6,12 +6,7 @@
 // lights up. What is its own: its chicken, that choice of attack, and telling
 // what happens as commentary and status lines; the connection does the rest.
 
-#include "chicken/ChickenRecord.h"
-#include "link/Connection.h"
-
-#include <QByteArray>
-#include <QObject>
-#include <QString>
+#include "link/Connection.h" // the chicken record, the match and its view
 
 #include <optional>
 
@@ -54,7 +49,9 @@ signals:
     void finished(int exitStatus);
 
 private:
-    void play(Connection::Side side, Connection::Statuses statuses);
+    // The connection for `side`, with the status shown while the opponent's
+    // chicken comes in.
+    void play(Connection::Side side, const char* receiving);
     void finish(int exitStatus);
 
     // What the match shows, here as commentary and status lines.
