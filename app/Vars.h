@@ -4,9 +4,9 @@
 // which every roll and random choice goes. Plain data: no widgets, no sockets.
 
 #include "chicken/ChickenRecord.h"
+#include "chicken/Random.h"
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 namespace Vars {
@@ -23,8 +23,7 @@ inline bool LanOnly = false;          // --lan-only: a host asks no router to fo
 // Puts every global back to its start-of-program value (tests).
 void reset();
 
-// A source of doubles uniform over [0, 1).
-using RandomSource = std::function<double()>;
+using RandomSource = ::RandomSource;
 
 // Replaces the program-wide source (tests script it); an empty function
 // restores the real one: a 64-bit generator mixed with the clock on every draw.
@@ -33,5 +32,9 @@ void setRandomSource(RandomSource source);
 // lo + floor(n * r) for r drawn from the program-wide source. For n >= 1 each of
 // lo .. lo+n-1 is equally likely; n == 0 gives lo; n < 0 gives lo+n .. lo.
 int Random(int lo, int n);
+
+// The program-wide source as a callable for the core: each draw comes from the
+// source in force at the time of the draw.
+RandomSource randomSource();
 
 } // namespace Vars

@@ -11,17 +11,14 @@
 // against the flock.
 
 #include "chicken/ChickenRecord.h"
+#include "chicken/Random.h"
 
 #include <array>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace hatchery {
-
-// A source of doubles uniform over [0, 1).
-using RandomSource = std::function<double()>;
 
 // Portraits are numbered 0 to PortraitCount - 1.
 inline constexpr int PortraitCount = 15;

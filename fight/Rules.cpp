@@ -1,7 +1,5 @@
 #include "fight/Rules.h"
 
-#include "app/Vars.h"
-
 #include <algorithm>
 #include <cstdint>
 
@@ -44,8 +42,8 @@ int chargeInterval(int16_t speed) {
     return interval < MinimumInterval ? MinimumInterval : interval;
 }
 
-bool rollRefusal(const ChickenRecord& own) {
-    return Vars::Random(1, 100) > own.Obedience;
+bool rollRefusal(const ChickenRecord& own, const RandomSource& random) {
+    return randomness::roll(random, 1, 100) > own.Obedience;
 }
 
 bool actionAvailable(const ChickenRecord& own, int action) {
@@ -86,9 +84,10 @@ int16_t defenceStrength(const ChickenRecord& defender, int action) {
     }
 }
 
-int16_t rollAttack(const ChickenRecord& attacker, const ChickenRecord& defender, int action) {
-    const int attack = Vars::Random(1, attackStrength(attacker, action));
-    const int defence = Vars::Random(1, defenceStrength(defender, action));
+int16_t rollAttack(const ChickenRecord& attacker, const ChickenRecord& defender, int action,
+                   const RandomSource& random) {
+    const int attack = randomness::roll(random, 1, attackStrength(attacker, action));
+    const int defence = randomness::roll(random, 1, defenceStrength(defender, action));
     return wrap(attack - defence);
 }
 
@@ -157,12 +156,13 @@ std::string missLine(int roll, const std::string& attacker) {
     }
 }
 
-std::string rollHitLine(const std::string& attacker, const std::string& defender, int16_t damage) {
-    return hitLine(Vars::Random(1, CommentaryLines), attacker, defender, damage);
+std::string rollHitLine(const std::string& attacker, const std::string& defender, int16_t damage,
+                        const RandomSource& random) {
+    return hitLine(randomness::roll(random, 1, CommentaryLines), attacker, defender, damage);
 }
 
-std::string rollMissLine(const std::string& attacker) {
-    return missLine(Vars::Random(1, CommentaryLines), attacker);
+std::string rollMissLine(const std::string& attacker, const RandomSource& random) {
+    return missLine(randomness::roll(random, 1, CommentaryLines), attacker);
 }
 
 std::string refusalLine(const std::string& name) {

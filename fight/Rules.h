@@ -1,9 +1,10 @@
 #pragma once
 
-// The fight's rules over two chicken records. Every roll goes through
-// Vars::Random, so a scripted source drives them in tests.
+// The fight's rules over two chicken records. Every roll draws from the random
+// source its caller hands in, so a scripted source drives them in tests.
 
 #include "chicken/ChickenRecord.h"
+#include "chicken/Random.h"
 
 #include <cstdint>
 #include <string>
@@ -22,7 +23,7 @@ inline constexpr int CommentaryLines = 3;
 int chargeInterval(int16_t speed);
 
 // Rolls Random(1, 100) against Obedience: true when the chicken refuses.
-bool rollRefusal(const ChickenRecord& own);
+bool rollRefusal(const ChickenRecord& own, const RandomSource& random);
 
 // Whether `action` is on offer at full charge (Kick always; Peck and Combo as
 // CanPeck and CanCombo allow).
@@ -34,7 +35,8 @@ int16_t attackStrength(const ChickenRecord& attacker, int action);
 int16_t defenceStrength(const ChickenRecord& defender, int action);
 
 // Rolls the attack, then the defence; returns attack - defence (the last damage).
-int16_t rollAttack(const ChickenRecord& attacker, const ChickenRecord& defender, int action);
+int16_t rollAttack(const ChickenRecord& attacker, const ChickenRecord& defender, int action,
+                   const RandomSource& random);
 
 // The damage that `action` does on average against `defender`, a miss
 // counting 0: the mean over every pair of attack and defence rolls, each pair as
@@ -66,8 +68,9 @@ inline bool isDefeated(int16_t hitPoints) {
 std::string hitLine(int roll, const std::string& attacker, const std::string& defender,
                     int16_t damage);
 std::string missLine(int roll, const std::string& attacker);
-std::string rollHitLine(const std::string& attacker, const std::string& defender, int16_t damage);
-std::string rollMissLine(const std::string& attacker);
+std::string rollHitLine(const std::string& attacker, const std::string& defender, int16_t damage,
+                        const RandomSource& random);
+std::string rollMissLine(const std::string& attacker, const RandomSource& random);
 std::string refusalLine(const std::string& name);
 std::string winLine(const std::string& name);
 std::string startLine(const std::string& own, const std::string& opponent);

@@ -16,15 +16,6 @@ namespace {
 // A simulated day, in milliseconds.
 constexpr int64_t TimeLimit = 24LL * 60 * 60 * 1000;
 
-// Installs a random source for the lifetime of the guard.
-class SourceGuard {
-public:
-    explicit SourceGuard(const Vars::RandomSource& source) { Vars::setRandomSource(source); }
-    ~SourceGuard() { Vars::setRandomSource({}); }
-    SourceGuard(const SourceGuard&) = delete;
-    SourceGuard& operator=(const SourceGuard&) = delete;
-};
-
 // One side of a match: its chicken, the opponent's hit points as it lowers them,
 // and when its charge is next full.
 struct Side {
@@ -36,11 +27,11 @@ struct Side {
 };
 
 // The side at full charge refuses or attacks; true when it has won.
-bool act(Side& actor, Side& target) {
+bool act(Side& actor, Side& target, const RandomSource& random) {
     actor.nextFull += (rules::FullCharge - 1) * actor.interval;
-    if (rules::rollRefusal(actor.chicken))
+    if (rules::rollRefusal(actor.chicken, random))
         return false;
-    const int16_t damage = rules::rollAttack(actor.chicken, target.chicken, actor.action);
+    const int16_t damage = rules::rollAttack(actor.chicken, target.chicken, actor.action, random);
     if (!rules::isHit(damage))
         return false;
     target.hitPoints = rules::lowerHitPoints(target.hitPoints, damage);
@@ -55,37 +46,26 @@ Side side(const ChickenRecord& chicken, const ChickenRecord& opponent) {
 
 } // namespace
 
-Vars::RandomSource seededSource(uint64_t seed) {
-    // splitmix64, 53 bits per draw.
-    return [state = seed]() mutable {
-        uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        z ^= z >> 31;
-        return static_cast<double>(z >> 11) * 0x1.0p-53;
-    };
-}
-
-Result playMatch(const ChickenRecord& first, const ChickenRecord& second) {
+Result playMatch(const ChickenRecord& first, const ChickenRecord& second,
+                 const RandomSource& random) {
     Side a = side(first, second);
     Side b = side(second, first);
     while (std::min(a.nextFull, b.nextFull) <= TimeLimit) {
         // Charges that fill at the same moment go in either order, as events
         // arriving together would.
-        const bool aFirst =
-            a.nextFull < b.nextFull || (a.nextFull == b.nextFull && Vars::Random(0, 2) == 0);
-        if (aFirst ? act(a, b) : act(b, a))
+        const bool aFirst = a.nextFull < b.nextFull ||
+                            (a.nextFull == b.nextFull && randomness::roll(random, 0, 2) == 0);
+        if (aFirst ? act(a, b, random) : act(b, a, random))
             return aFirst ? Result::FirstWins : Result::SecondWins;
     }
     return Result::Unfinished;
 }
 
 double winRate(const ChickenRecord& first, const ChickenRecord& second, int matches,
-               const Vars::RandomSource& random) {
-    const SourceGuard guard(random);
+               const RandomSource& random) {
     int wins = 0;
     for (int i = 0; i < matches; ++i)
-        wins += playMatch(first, second) == Result::FirstWins ? 1 : 0;
+        wins += playMatch(first, second, random) == Result::FirstWins ? 1 : 0;
     return matches > 0 ? static_cast<double>(wins) / matches : 0.0;
 }
 
@@ -137,7 +117,7 @@ FairnessTable measureFairness(const std::vector<ChickenRecord>& flock, int hatch
                               int matches, uint64_t seed) {
     FairnessTable table;
     table.flock = flock;
-    const Vars::RandomSource eggs = seededSource(seed);
+    const RandomSource eggs = randomness::seeded(seed);
     for (int h = 0; h < hatchedCount; ++h)
         table.hatched.push_back(
             hatchery::hatch("Chick " + std::to_string(h + 1), static_cast<int16_t>(h % 15), eggs));
@@ -147,7 +127,8 @@ FairnessTable measureFairness(const std::vector<ChickenRecord>& flock, int hatch
     for (const ChickenRecord& chicken : table.hatched) {
         std::vector<double> row;
         for (const ChickenRecord& opponent : flock)
-            row.push_back(winRate(chicken, opponent, matches, seededSource(++pairing * 7919)));
+            row.push_back(
+                winRate(chicken, opponent, matches, randomness::seeded(++pairing * 7919)));
         table.winRates.push_back(std::move(row));
     }
     return table;

@@ -5,12 +5,10 @@
 // attack the moment they are ready with the practice opponent's choice of
 // action. Time advances from one full charge to the next; nothing sleeps.
 //
-// Every roll goes through Vars::Random. The functions that take a random source
-// install it as the program-wide source for their run and put the real one back
-// afterwards.
+// Every roll draws from the random source handed in.
 
-#include "app/Vars.h"
 #include "chicken/ChickenRecord.h"
+#include "chicken/Random.h"
 
 #include <cstdint>
 #include <vector>
@@ -19,17 +17,15 @@ namespace simulation {
 
 enum class Result { FirstWins, SecondWins, Unfinished };
 
-// A source of doubles uniform over [0, 1), reproducible from `seed`.
-Vars::RandomSource seededSource(uint64_t seed);
-
-// One match between `first` and `second`, drawing from the program-wide source.
+// One match between `first` and `second`, drawing from `random`.
 // A match still running after a simulated day (two chickens that never land a
 // blow) is Unfinished.
-Result playMatch(const ChickenRecord& first, const ChickenRecord& second);
+Result playMatch(const ChickenRecord& first, const ChickenRecord& second,
+                 const RandomSource& random);
 
 // `matches` matches of `first` against `second`; the share `first` won, 0 to 1.
 double winRate(const ChickenRecord& first, const ChickenRecord& second, int matches,
-               const Vars::RandomSource& random);
+               const RandomSource& random);
 
 // Hatched chickens against a flock: each hatched chicken fights every flock
 // chicken `matches` times.

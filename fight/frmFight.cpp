@@ -8,8 +8,9 @@
 #include "app/Vars.h"
 #include "assets/frmpics.h"
 #include "fight/Rules.h"
-#include "link/ConnectionScreen.h"
 #include "link/ScreenView.h"
+#include "link/frmWinSock2.h"
+#include "link/frmWinsock1.h"
 
 #include <QCloseEvent>
 #include <QIcon>
@@ -53,6 +54,14 @@ constexpr size_t ShownBytes = 1000;
 
 QString shown(const std::string& bytes) {
     return Vars::displayText(bytes.size() > ShownBytes ? bytes.substr(0, ShownBytes) : bytes);
+}
+
+// The connection screen whose socket the fight goes through: the host's when
+// this program hosts (GameMode 1), else the joiner's; null when it is not loaded.
+ConnectionScreen* connectionScreen() {
+    if (Vars::GameMode == 1)
+        return Forms::loaded<frmWinsock1>() ? &Forms::get<frmWinsock1>() : nullptr;
+    return Forms::loaded<frmWinSock2>() ? &Forms::get<frmWinSock2>() : nullptr;
 }
 
 QString hitPointsText(int16_t hitPoints) {
@@ -129,12 +138,13 @@ void frmFight::Form_Load() {
 }
 
 match::Match& frmFight::game() {
-    if (match::Match* connected = ConnectionScreen::loadedMatch())
-        return *connected;
+    if (ConnectionScreen* screen = connectionScreen())
+        return screen->game();
     if (!alone) {
         aloneView = std::make_unique<ScreenView>(nullptr);
         alone = std::make_unique<match::Match>(Vars::OwnChicken, Vars::OpponentChicken,
-                                               match::Match::Role{}, nullptr, *aloneView);
+                                               match::Match::Role{}, nullptr, *aloneView,
+                                               Vars::randomSource());
     }
     return *alone;
 }
@@ -163,9 +173,7 @@ void frmFight::cmd_Click(int Index) {
 
 void frmFight::DOREFRESH() {
     bar1->setValue(1);
-    // Enabling a running timer leaves its beat alone.
-    if (!tmr1->isActive())
-        tmr1->start();
+    runKeepingBeat(tmr1, true);
     for (QPushButton* b : cmd)
         b->setEnabled(false);
     showHitPoints();

@@ -5,7 +5,7 @@
 // match of the connection screen that made the connection, whose receive
 // handler brings the peer's messages; what the match shows lands here.
 
-#include "fight/Match.h"
+#include "match/Match.h"
 
 #include <QString>
 #include <QWidget>
@@ -45,8 +45,9 @@ public:
     void showHitPoints();
     // Shows `line` (bytes, one character each) as the commentary.
     void comment(const std::string& line);
-    // The match this screen shows: the connection screen's, or, for a fight
-    // screen loaded with no connection screen, one of its own that cannot send.
+    // The match this screen shows: that of the connection screen GameMode picks,
+    // or, for a fight screen loaded with no connection screen, one of its own
+    // that cannot send.
     match::Match& game();
     // True once the match has ended, or is ending, on this side.
     bool matchOver() { return game().over(); }

@@ -32,14 +32,15 @@ QTimer* timer(QObject* parent, const char* name, int interval) {
     return t;
 }
 
-// The connection screen whose match is being played; a screen being unloaded
-// gives up its place.
-ConnectionScreen* active = nullptr;
 } // namespace
 
 ConnectionScreen::ConnectionScreen(const Role& role)
-    : link(new Winsock(this)), view(this),
-      game(Vars::OwnChicken, Vars::OpponentChicken, role.match, link, view) {
+    : tmrFlash(timer(this, "tmrFlash", 200)),
+      tmrWait(timer(this, "tmrWait", wire::WaitBeforeFightMs)),
+      tmrTransfer(timer(this, "tmrTransfer", wire::TransferTickMs)), view(this),
+      connection(new Connection(role.side, role.statuses, Vars::OwnChicken, Vars::OpponentChicken,
+                                Vars::randomSource(), view,
+                                Connection::Timers{tmrTransfer, tmrWait}, this)) {
     using namespace controls;
     setupWindow(this, role.screenName, role.caption, Border::FixedTool, 5520, 705, Qt::black);
 
@@ -51,31 +52,21 @@ ConnectionScreen::ConnectionScreen(const Role& role)
     txt = label(this, QStringLiteral("txt"), QString(), 840, 240, 4575, 255, arial(11.25),
                 QColor(255, 0, 0), Qt::AlignHCenter | Qt::AlignTop);
 
-    link->setObjectName(role.socketName);
+    connection->socket->setObjectName(role.socketName);
 
-    tmrFlash = timer(this, "tmrFlash", 200);
-    tmrWait = timer(this, "tmrWait", wire::WaitBeforeFightMs);
-    tmrTransfer = timer(this, "tmrTransfer", wire::TransferTickMs);
     connect(tmrFlash, &QTimer::timeout, this, &ConnectionScreen::tmrFlash_Timer);
     connect(tmrWait, &QTimer::timeout, this, &ConnectionScreen::tmrWait_Timer);
     connect(tmrTransfer, &QTimer::timeout, this, &ConnectionScreen::tmrTransfer_Timer);
-    connect(link, &Winsock::ConnectionLost, this, [this] { game.connectionLost(); });
 
-    active = this;
     tmrFlash->start();
     centre(this);
 }
 
 ConnectionScreen::~ConnectionScreen() {
-    // The socket goes with the screen's children, after the match: nothing it
-    // reports may reach the match any more.
-    link->disconnect(this);
-    if (active == this)
-        active = nullptr;
-}
-
-match::Match* ConnectionScreen::loadedMatch() {
-    return active != nullptr ? &active->game : nullptr;
+    // The connection goes first, with its socket, while the view its match shows
+    // on is still here; nothing the socket reports may reach the screen any more.
+    connection->socket->disconnect(this);
+    delete connection;
 }
 
 void ConnectionScreen::setStatus(const QString& text) {
@@ -88,22 +79,19 @@ void ConnectionScreen::tmrFlash_Timer() {
 }
 
 void ConnectionScreen::tmrTransfer_Timer() {
-    game.transferTick();
+    connection->game.transferTick();
 }
 
 void ConnectionScreen::tmrWait_Timer() {
-    game.waitEnded();
+    connection->game.waitEnded();
     Forms::show<frmFight>();
     hide();
 }
 
 void ConnectionScreen::Form_Unload() {
-    if (active == this)
-        active = nullptr;
     tmrFlash->stop();
-    tmrTransfer->stop();
-    tmrWait->stop();
-    link->Close();
+    connection->stop();
+    connection->socket->Close();
     // A fight screen that early charge messages loaded behind this screen goes with
     // the abandoned match.
     if (Forms::loaded<frmFight>()) {
@@ -116,9 +104,4 @@ void ConnectionScreen::Form_Unload() {
 void ConnectionScreen::closeEvent(QCloseEvent* event) {
     event->accept();
     unloadScreen();
-}
-
-void ConnectionScreen::DataArrival() {
-    link->GetData(received);
-    game.arrival(received);
 }

@@ -1,24 +1,22 @@
 #pragma once
 
 // What the host and join screens share: the layout, the blinking status line,
-// the record transfer, the wait before the fight and the one receive handler
-// through which the peer's messages reach this program for the whole match.
-// The two screens differ only in their socket's set-up and in the few steps that
-// Role describes.
+// and the connection (link/Connection.h) that runs the record transfer, the wait
+// before the fight and the one receive handler through which the peer's
+// messages reach this program for the whole match. The two screens differ only
+// in their socket's set-up and in the texts and steps that Role describes.
 
-#include "fight/Match.h"
+#include "link/Connection.h"
 #include "link/ScreenView.h"
 
 #include <QString>
 #include <QWidget>
 
 #include <string>
-#include <string_view>
 
 class QCloseEvent;
 class QLabel;
 class QTimer;
-class Winsock;
 
 class ConnectionScreen : public QWidget {
     Q_OBJECT
@@ -40,10 +38,9 @@ public:
 
     void setStatus(const QString& text);
     // The most recent arrival, one character per byte.
-    const std::string& lastArrival() const { return received; }
-
-    // The match of the connection screen that is loaded, else null.
-    static match::Match* loadedMatch();
+    const std::string& lastArrival() const { return connection->lastArrival(); }
+    // The match played over this screen's connection.
+    match::Match& game() { return connection->game; }
 
 protected:
     // Where the two screens differ.
@@ -51,26 +48,21 @@ protected:
         QString screenName;
         QString caption;
         QString socketName;
-        match::Match::Role match;
+        Connection::Side side;
+        Connection::Statuses statuses;
     };
 
     explicit ConnectionScreen(const Role& role);
 
-    // The receive handler: everything waiting on the connection is one arrival,
-    // and it serves the whole match, the fight included.
-    void DataArrival();
-
     void closeEvent(QCloseEvent* event) override;
     // Unloads the concrete screen through Forms, which runs Form_Unload.
     virtual void unloadScreen() = 0;
-    // The host listens again for a joiner; only the host screen does.
-    virtual void waitForNextJoiner() {}
     friend class ScreenView;
 
-    Winsock* const link;
-    ScreenView view;
-    match::Match game;
-
 private:
-    std::string received;
+    ScreenView view;
+
+protected:
+    // A child of the screen, so that its socket control is found by name there.
+    Connection* const connection;
 };

@@ -6,8 +6,6 @@
 #include "app/Vars.h"
 #include "fight/frmFight.h"
 #include "link/ConnectionScreen.h"
-#include "link/MatchLog.h"
-#include "link/Winsock.h"
 
 #include <QProgressBar>
 #include <QPushButton>
@@ -23,13 +21,6 @@ frmFight* fight() {
     return Forms::loaded<frmFight>() ? &Forms::get<frmFight>() : nullptr;
 }
 
-void run(QTimer* timer, bool on) {
-    if (on)
-        timer->start();
-    else
-        timer->stop();
-}
-
 } // namespace
 
 void ScreenView::statusChanged(const std::string& text) {
@@ -37,18 +28,7 @@ void ScreenView::statusChanged(const std::string& text) {
         screen->setStatus(QString::fromStdString(text));
 }
 
-void ScreenView::transferRunning(bool on) {
-    if (screen != nullptr)
-        run(screen->tmrTransfer, on);
-}
-
-void ScreenView::waitRunning(bool on) {
-    if (screen != nullptr)
-        run(screen->tmrWait, on);
-}
-
 void ScreenView::fightOpened() {
-    matchlog::fightOpened(Vars::OwnChicken, Vars::OpponentChicken);
     Forms::get<frmFight>();
 }
 
@@ -60,9 +40,8 @@ void ScreenView::chargeBegins(int intervalMs) {
 }
 
 void ScreenView::chargeRunning(bool on) {
-    // Enabling a running timer leaves its beat alone.
-    if (frmFight* f = fight(); f != nullptr && (!on || !f->tmr1->isActive()))
-        run(f->tmr1, on);
+    if (frmFight* f = fight())
+        runKeepingBeat(f->tmr1, on);
 }
 
 void ScreenView::chargeShown(int charge) {
@@ -105,14 +84,13 @@ void ScreenView::sound(match::Sound cue) {
 }
 
 void ScreenView::ended(bool won) {
-    matchlog::ended(Vars::OwnChicken, Vars::OpponentChicken);
     if (frmFight* f = fight())
         f->hide();
     platform::MsgBox(won ? QStringLiteral("You Win!") : QStringLiteral("You Lose!"));
     // The last blow may still be on its way (resent on a lossy link): the
     // program ends once the peer has it, or after a few seconds.
     if (screen != nullptr)
-        screen->link->FinishSending(finishSendingMs);
+        screen->connection->finishSending(finishSendingMs);
     platform::EndProgram(0);
 }
 
@@ -120,13 +98,7 @@ void ScreenView::connectionLost(const std::string& status) {
     statusChanged(status);
 }
 
-void ScreenView::waitForNextJoiner() {
-    if (screen != nullptr)
-        screen->waitForNextJoiner();
-}
-
 void ScreenView::opponentLeft() {
-    matchlog::ended(Vars::OwnChicken, Vars::OpponentChicken);
     platform::MsgBox(QStringLiteral("The other player has left the match."));
     platform::EndProgram(1);
 }

@@ -1,11 +1,11 @@
 #pragma once
 
 // What a match shows on the game's screens: the connection screen that made the
-// connection (its status line and its transfer and wait timers) and the fight
-// screen (loaded, hidden, by the first thing the fight shows), the sound cues
-// and the boxes at the end.
+// connection (its status line) and the fight screen (loaded, hidden, by the
+// first thing the fight shows, and its charge timer), the sound cues and the
+// boxes at the end.
 
-#include "fight/Match.h"
+#include "match/Match.h"
 
 class ConnectionScreen;
 
@@ -15,8 +15,6 @@ public:
     explicit ScreenView(ConnectionScreen* shownOn) : screen(shownOn) {}
 
     void statusChanged(const std::string& text) override;
-    void transferRunning(bool run) override;
-    void waitRunning(bool run) override;
     void fightOpened() override;
     void chargeBegins(int intervalMs) override;
     void chargeRunning(bool run) override;
@@ -30,7 +28,6 @@ public:
     void ended(bool won) override;
     void connectionLost(const std::string& status) override;
     void opponentLeft() override;
-    void waitForNextJoiner() override;
     bool halted() const override;
 
 private:

@@ -5,7 +5,6 @@
 // connect, send whole texts and read everything that has arrived. Events are
 // signals delivered on the GUI thread.
 
-#include "fight/Match.h"
 #include "link/AckSender.h"
 
 #include <QByteArray>
@@ -22,7 +21,7 @@ class QTcpServer;
 class QTcpSocket;
 class QTimer;
 
-class Winsock : public QObject, public match::Link {
+class Winsock : public QObject {
     Q_OBJECT
 public:
     enum StateValue {
@@ -91,14 +90,6 @@ public:
     // waiting has been written and the peer has acknowledged everything written
     // (the end of sending too), reading and dropping what still arrives.
     void FinishSending(int timeoutMs);
-
-    // What a match sends through.
-    bool send(std::string_view message) override { return SendData(message); }
-    bool sendAfterAcknowledged(std::string_view message) override {
-        return SendWhenAcknowledged(message);
-    }
-    bool holdsBack() const override { return Queued() > 0; }
-    std::string reason() const override { return errorText.toStdString(); }
 
 signals:
     void ConnectionRequest(qintptr requestID);

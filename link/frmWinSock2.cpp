@@ -9,19 +9,17 @@ frmWinSock2::frmWinSock2()
           .screenName = QStringLiteral("frmWinSock2"),
           .caption = QStringLiteral("Multiplayer - Client"),
           .socketName = QStringLiteral("Winsock2"),
-          .match =
+          .side = Connection::Side::Joiner,
+          .statuses =
               {
-                  .acceptedStatus = {},
-                  .sendingStatus = "Connection Established - Transfering data . . .",
-                  .sentStatus = "Connection Established - Recieving Data . . .",
-                  .handsOverTurn = true,
-                  .receivedStatus = "Transfer Completed - Starting Game . . .",
+                  .waiting = {},
+                  .receiving = "Connection Established - Recieving Data . . .",
+                  .sending = "Connection Established - Transfering data . . .",
+                  .complete = "Transfer Completed - Starting Game . . .",
               },
       }),
-      Winsock2(link) {
-    Winsock2->RemotePort = MatchPort;
+      Winsock2(connection->socket) {
     connect(Winsock2, &Winsock::DataArrival, this, &frmWinSock2::Winsock2_DataArrival);
-    connect(Winsock2, &Winsock::ConnectFailed, this, &frmWinSock2::Winsock2_ConnectFailed);
 }
 
 void frmWinSock2::Form_Load() {
@@ -30,11 +28,7 @@ void frmWinSock2::Form_Load() {
 }
 
 void frmWinSock2::Winsock2_DataArrival() {
-    DataArrival();
-}
-
-void frmWinSock2::Winsock2_ConnectFailed(const QString& reason) {
-    setStatus(QStringLiteral("Could not connect: ") + reason);
+    connection->dataArrival();
 }
 
 void frmWinSock2::unloadScreen() {

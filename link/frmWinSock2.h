@@ -5,8 +5,6 @@
 
 #include "link/ConnectionScreen.h"
 
-#include <QString>
-
 class frmWinSock2 : public ConnectionScreen {
     Q_OBJECT
 public:
@@ -16,7 +14,6 @@ public:
     Winsock* Winsock2;
 
     void Winsock2_DataArrival();
-    void Winsock2_ConnectFailed(const QString& reason);
 
 protected:
     void unloadScreen() override;

@@ -1,7 +1,6 @@
 #include "link/frmWinsock1.h"
 
 #include "app/Forms.h"
-#include "app/Vars.h"
 #include "link/Lan.h"
 #include "link/Winsock.h"
 
@@ -10,59 +9,31 @@ frmWinsock1::frmWinsock1()
           .screenName = QStringLiteral("frmWinsock1"),
           .caption = QStringLiteral("Multiplayer - Server"),
           .socketName = QStringLiteral("Winsock1"),
-          .match =
+          .side = Connection::Side::Host,
+          .statuses =
               {
-                  .acceptedStatus = "Connection Established - Recieving Data . . .",
-                  .sendingStatus = "Connection Established - Transmiting data . . .",
-                  .sentStatus = "Transfer Complete - Starting Game . . .",
-                  .handsOverTurn = false,
-                  .receivedStatus = {},
-                  .waitsAgainAfterStray = true,
+                  .waiting = "Waiting for connection . . .",
+                  .receiving = "Connection Established - Recieving Data . . .",
+                  .sending = "Connection Established - Transmiting data . . .",
+                  .complete = "Transfer Complete - Starting Game . . .",
               },
       }),
-      Winsock1(link), Announcer1(new Announcer(this)) {
-    Winsock1->LocalPort = MatchPort;
+      Winsock1(connection->socket), Announcer1(connection->announcer) {
     Announcer1->setObjectName(QStringLiteral("Announcer1"));
     connect(Winsock1, &Winsock::ConnectionRequest, this, &frmWinsock1::Winsock1_ConnectionRequest);
     connect(Winsock1, &Winsock::DataArrival, this, &frmWinsock1::Winsock1_DataArrival);
 }
 
 void frmWinsock1::Form_Load() {
-    if (Winsock1->Listen()) {
-        setStatus(QStringLiteral("Waiting for connection . . ."));
-        Announcer1->start(MatchPort, Vars::OwnChicken.Name);
-    } else {
-        setStatus(QStringLiteral("Could not listen on port %1: %2")
-                      .arg(MatchPort)
-                      .arg(Winsock1->ErrorText()));
-    }
+    connection->host();
 }
 
 void frmWinsock1::Winsock1_ConnectionRequest(qintptr requestID) {
-    // Closing stops the listening, so no second joiner gets in, and the match is
-    // no longer offered.
-    Announcer1->stop();
-    if (Winsock1->State() != Winsock::sckClosed)
-        Winsock1->Close();
-    if (!Winsock1->Accept(requestID)) {
-        setStatus(QStringLiteral("Could not accept the connection: ") + Winsock1->ErrorText());
-        return;
-    }
-    game.connectionTaken();
-}
-
-void frmWinsock1::waitForNextJoiner() {
-    Winsock1->Close();
-    Form_Load();
+    connection->accept(requestID);
 }
 
 void frmWinsock1::Winsock1_DataArrival() {
-    DataArrival();
-}
-
-void frmWinsock1::Form_Unload() {
-    Announcer1->stop();
-    ConnectionScreen::Form_Unload();
+    connection->dataArrival();
 }
 
 void frmWinsock1::unloadScreen() {

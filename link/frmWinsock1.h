@@ -7,8 +7,6 @@
 
 #include <QtGlobal>
 
-class Announcer;
-
 class frmWinsock1 : public ConnectionScreen {
     Q_OBJECT
 public:
@@ -21,10 +19,7 @@ public:
 
     void Winsock1_ConnectionRequest(qintptr requestID);
     void Winsock1_DataArrival();
-    // The screen closes: no more announcements, then as every connection screen.
-    void Form_Unload();
 
 protected:
-    void waitForNextJoiner() override;
     void unloadScreen() override;
 };

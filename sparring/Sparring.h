@@ -3,30 +3,20 @@
 // A practice opponent: one side of a match, played without any window. It makes
 // the connection as a host or a joiner and plays the same match as the game's
 // screens do, with a player who presses the strongest button the moment it
-// lights up. This class only makes the connection, runs the match's timers and
-// tells what happens as commentary and status lines.
+// lights up. What is its own: its chicken, that choice of attack, and telling
+// what happens as commentary and status lines; the connection does the rest.
 
-#include "chicken/ChickenRecord.h"
-#include "fight/Match.h"
+#include "link/Connection.h" // the chicken record, the match and its view
 
-#include <QByteArray>
-#include <QObject>
-#include <QString>
-
-#include <memory>
 #include <optional>
-#include <string>
-
-class Announcer;
-class QTimer;
-class Winsock;
 
 class Sparring : public QObject, private match::View {
     Q_OBJECT
 public:
     static constexpr quint16 MatchPort = wire::MatchPort;
 
-    explicit Sparring(const ChickenRecord& chicken, QObject* parent = nullptr);
+    explicit Sparring(const ChickenRecord& chicken, QObject* parent = nullptr)
+        : QObject(parent), ownChicken(chicken) {}
 
     // The chicken that comes with the program (Bruno).
     static ChickenRecord sampleChicken();
@@ -56,36 +46,21 @@ signals:
     void finished(int exitStatus);
 
 private:
-    void connectionRequest(qintptr requestID);
-    void dataArrival();
-    void connectionFailed(const QString& reason);
+    // The connection for `side`, with the status shown while the opponent's
+    // chicken comes in.
+    void play(Connection::Side side, const char* receiving);
     void finish(int exitStatus);
 
-    // What the match shows, here as commentary, status lines and timers.
-    match::View& view() { return *this; }
+    // What the match shows, here as commentary and status lines.
     void statusChanged(const std::string& text) override;
-    void transferRunning(bool run) override;
-    void waitRunning(bool run) override;
-    void fightOpened() override;
-    void chargeBegins(int intervalMs) override;
-    void chargeRunning(bool run) override;
-    void refreshed() override;
     void actionsOffered(const std::array<bool, 3>& offered) override;
     void commented(const std::string& line) override;
     void ended(bool won) override;
     void connectionLost(const std::string& status) override;
     void opponentLeft() override;
-    void waitForNextJoiner() override;
-
-    Winsock* const link;
-    Announcer* const announcer;
-    QTimer* const transferTimer;
-    QTimer* const waitTimer;
-    QTimer* const chargeTimer;
 
     ChickenRecord ownChicken;
     ChickenRecord opponentChicken;
-    std::unique_ptr<match::Match> game;
-    std::string received; // the most recent arrival
-    bool done = false;    // finished has been emitted
+    Connection* connection = nullptr;
+    bool done = false; // finished has been emitted
 };

@@ -37,7 +37,7 @@ private slots:
                                    QStringLiteral("a,b,,c"),
                                    QString(40, QChar(0xFF)),
                                    QStringLiteral("#TRUE#")};
-        const auto random = simulation::seededSource(11);
+        const auto random = randomness::seeded(11);
         for (int i = 0; i < 400; ++i) {
             const chickenstore::NameCheck name = chickenstore::checkName(names[i % names.size()]);
             QVERIFY2(name.refusal.isEmpty(), qPrintable(name.refusal));
@@ -96,7 +96,7 @@ private slots:
     void interruptedSaveKeepsTheOldChicken() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("chicken.dat"));
-        const auto random = simulation::seededSource(3);
+        const auto random = randomness::seeded(3);
         const ChickenRecord old = hatchery::hatch("Old Faithful", 2, random);
         QCOMPARE(chickenstore::save(path, old, random), QString());
         QFile before(path);
@@ -173,7 +173,7 @@ private slots:
         QFETCH(ChickenRecord, second);
         QFETCH(double, lowest);
         QFETCH(double, highest);
-        const double rate = simulation::winRate(first, second, 2000, simulation::seededSource(5));
+        const double rate = simulation::winRate(first, second, 2000, randomness::seeded(5));
         QVERIFY2(rate >= lowest && rate <= highest, qPrintable(QString::number(rate)));
     }
 };

@@ -1,7 +1,8 @@
 #pragma once
 
-// Drives Vars::Random from a script of wanted results, so that tests can say
-// "the next roll of Random(1, 6) gives 4" instead of inventing fractions.
+// A script of wanted results, so that tests can say "the next roll of
+// Random(1, 6) gives 4" instead of inventing fractions. It drives Vars::Random
+// (the screens' rolls), or, handed in, the core's.
 
 #include "app/Vars.h"
 
@@ -11,10 +12,15 @@
 
 class ScriptedRandom {
 public:
-    ScriptedRandom() {
-        Vars::setRandomSource([this] { return next(); });
+    enum Use { Program, HandedIn };
+    explicit ScriptedRandom(Use use = Program) : program(use == Program) {
+        if (program)
+            Vars::setRandomSource(source());
     }
-    ~ScriptedRandom() { Vars::setRandomSource({}); }
+    ~ScriptedRandom() {
+        if (program)
+            Vars::setRandomSource({});
+    }
     ScriptedRandom(const ScriptedRandom&) = delete;
     ScriptedRandom& operator=(const ScriptedRandom&) = delete;
 
@@ -24,8 +30,9 @@ public:
         return *this;
     }
     // The next draw makes Random(lo, n) give `result` (n >= 1).
-    ScriptedRandom& roll(int lo, int n, int result) {
-        return fraction((result - lo + 0.5) / n);
+    ScriptedRandom& roll(int lo, int n, int result) { return fraction((result - lo + 0.5) / n); }
+    RandomSource source() {
+        return [this] { return next(); };
     }
     bool exhausted() const { return draws.empty(); }
     int used() const { return count; }
@@ -39,6 +46,7 @@ private:
         ++count;
         return r;
     }
+    const bool program;
     std::deque<double> draws;
     int count = 0;
 };

@@ -1,7 +1,6 @@
 // The fight rules over a scripted random source: charge rate, refusal, the
 // actions on offer, attack rolls, hit points and the commentary texts.
 
-#include "app/Vars.h"
 #include "common/ScriptedRandom.h"
 #include "fight/Rules.h"
 
@@ -43,8 +42,6 @@ class TestRules : public QObject {
     Q_OBJECT
 
 private slots:
-    void cleanup() { Vars::setRandomSource({}); }
-
     void chargeInterval_data() {
         QTest::addColumn<int>("speed");
         QTest::addColumn<int>("interval");
@@ -83,9 +80,9 @@ private slots:
         QFETCH(bool, refuses);
         ChickenRecord own;
         own.Obedience = static_cast<int16_t>(obedience);
-        ScriptedRandom script;
+        ScriptedRandom script(ScriptedRandom::HandedIn);
         script.roll(1, 100, roll);
-        QCOMPARE(rules::rollRefusal(own), refuses);
+        QCOMPARE(rules::rollRefusal(own, script.source()), refuses);
         QVERIFY(script.exhausted());
     }
 
@@ -134,15 +131,17 @@ private slots:
         // The attack is rolled first, then the defence, each over its own range:
         // the best attack against the worst defence, and the other way round.
         {
-            ScriptedRandom script;
+            ScriptedRandom script(ScriptedRandom::HandedIn);
             script.roll(1, attack, attack).roll(1, defence, 1);
-            QCOMPARE(rules::rollAttack(attacker(), defender(), action), int16_t(attack - 1));
+            QCOMPARE(rules::rollAttack(attacker(), defender(), action, script.source()),
+                     int16_t(attack - 1));
             QVERIFY(script.exhausted());
         }
         {
-            ScriptedRandom script;
+            ScriptedRandom script(ScriptedRandom::HandedIn);
             script.roll(1, attack, 1).roll(1, defence, defence);
-            QCOMPARE(rules::rollAttack(attacker(), defender(), action), int16_t(1 - defence));
+            QCOMPARE(rules::rollAttack(attacker(), defender(), action, script.source()),
+                     int16_t(1 - defence));
             QVERIFY(script.exhausted());
         }
     }
@@ -176,9 +175,9 @@ private slots:
         ChickenRecord opponent;
         opponent.PeckPower = static_cast<int16_t>(defenderPeck);
         opponent.KickPower = 50;
-        ScriptedRandom script;
+        ScriptedRandom script(ScriptedRandom::HandedIn);
         script.fraction(attackDraw).fraction(defenceDraw);
-        const int16_t lastDamage = rules::rollAttack(own, opponent, rules::Kick);
+        const int16_t lastDamage = rules::rollAttack(own, opponent, rules::Kick, script.source());
         QCOMPARE(lastDamage, int16_t(damage));
         QCOMPARE(rules::isHit(lastDamage), damage >= 1);
     }
@@ -209,9 +208,10 @@ private slots:
                 int pairs = 0;
                 for (double attackDraw : draws(a)) {
                     for (double defenceDraw : draws(d)) {
-                        ScriptedRandom script;
+                        ScriptedRandom script(ScriptedRandom::HandedIn);
                         script.fraction(attackDraw).fraction(defenceDraw);
-                        total += std::max(0, int(rules::rollAttack(own, opponent, rules::Kick)));
+                        total += std::max(
+                            0, int(rules::rollAttack(own, opponent, rules::Kick, script.source())));
                         ++pairs;
                     }
                 }
@@ -343,11 +343,12 @@ private slots:
     void commentaryRolls() {
         // Each pick draws Random(1, 3) once.
         for (int roll = 1; roll <= rules::CommentaryLines; ++roll) {
-            ScriptedRandom script;
+            ScriptedRandom script(ScriptedRandom::HandedIn);
             script.roll(1, 3, roll).roll(1, 3, roll);
-            QCOMPARE(q(rules::rollHitLine("Rex", "Bob", 4)),
+            QCOMPARE(q(rules::rollHitLine("Rex", "Bob", 4, script.source())),
                      q(rules::hitLine(roll, "Rex", "Bob", 4)));
-            QCOMPARE(q(rules::rollMissLine("Rex")), q(rules::missLine(roll, "Rex")));
+            QCOMPARE(q(rules::rollMissLine("Rex", script.source())),
+                     q(rules::missLine(roll, "Rex")));
             QVERIFY(script.exhausted());
         }
     }
@@ -357,12 +358,12 @@ private slots:
         ChickenRecord own = attacker();
         ChickenRecord opponent = defender();
         opponent.HitPoints = 1;
-        ScriptedRandom script;
+        ScriptedRandom script(ScriptedRandom::HandedIn);
         script.roll(1, 15, 3).roll(1, 7, 2).roll(1, 3, 2);
-        const int16_t lastDamage = rules::rollAttack(own, opponent, rules::Kick);
+        const int16_t lastDamage = rules::rollAttack(own, opponent, rules::Kick, script.source());
         QVERIFY(rules::isHit(lastDamage));
         opponent.HitPoints = rules::lowerHitPoints(opponent.HitPoints, lastDamage);
-        QCOMPARE(q(rules::rollHitLine(own.Name, opponent.Name, lastDamage)),
+        QCOMPARE(q(rules::rollHitLine(own.Name, opponent.Name, lastDamage, script.source())),
                  "Rex whacks Bob for 1 point(s)!");
         QVERIFY(rules::isDefeated(opponent.HitPoints));
         QVERIFY(script.exhausted());

@@ -90,7 +90,7 @@ int main(int argc, char* argv[]) {
         for (std::size_t b = 0; b < flock.size(); ++b)
             std::printf(" %.1f%% |",
                         100 * simulation::winRate(flock[a], flock[b], static_cast<int>(matches),
-                                                  simulation::seededSource(seed + a * 31 + b)));
+                                                  randomness::seeded(seed + a * 31 + b)));
         std::printf("\n");
     }
     const bool fair = table.fair();

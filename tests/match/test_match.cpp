@@ -4,7 +4,7 @@
 
 #include "common/ScriptedRandom.h"
 
-#include "fight/Match.h"
+#include "match/Match.h"
 
 #include <QStringList>
 #include <QtTest>
@@ -160,8 +160,8 @@ private slots:
         own.Obedience = 50;
         Link link;
         View view;
-        match::Match game(own, opponent, joiner ? Join : Host, &link, view);
-        ScriptedRandom random;
+        ScriptedRandom random(ScriptedRandom::HandedIn);
+        match::Match game(own, opponent, joiner ? Join : Host, &link, view, random.source());
         for (const QString& r : rolls)
             random.roll(1, r.section(':', 0, 0).toInt(), r.section(':', 1).toInt());
         for (const QString& event : events) {

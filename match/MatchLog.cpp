@@ -1,4 +1,4 @@
-#include "link/MatchLog.h"
+#include "match/MatchLog.h"
 
 #include "link/Wire.h"
 

@@ -1,4 +1,4 @@
-#include "fight/Match.h"
+#include "match/Match.h"
 
 #include "fight/Rules.h"
 
@@ -7,9 +7,10 @@
 
 namespace match {
 
-Match::Match(ChickenRecord& own, ChickenRecord& opponent, Role sides, Link* connection, View& shown)
+Match::Match(ChickenRecord& own, ChickenRecord& opponent, Role sides, Link* connection, View& shown,
+             RandomSource draws)
     : ownRecord(own), opponentRecord(opponent), role(std::move(sides)), link(connection),
-      view(shown) {}
+      view(shown), random(std::move(draws)) {}
 
 bool Match::ended() const {
     return finished || view.halted();
@@ -104,7 +105,7 @@ void Match::chargeTick() {
         return;
     if (charge != rules::FullCharge)
         return;
-    if (rules::rollRefusal(ownRecord)) {
+    if (rules::rollRefusal(ownRecord, random)) {
         // The charge runs on through a refusal, so the next one keeps the beat
         // instead of starting one interval after this tick.
         view.commented(rules::refusalLine(ownRecord.Name));
@@ -128,7 +129,7 @@ void Match::action(int index) {
     refresh();
     if (index < rules::Kick || index > rules::Combo)
         return;
-    damage = rules::rollAttack(ownRecord, opponentRecord, index);
+    damage = rules::rollAttack(ownRecord, opponentRecord, index, random);
     if (rules::isHit(damage))
         hit();
     else
@@ -141,7 +142,7 @@ void Match::hit() {
     if (!send(wire::damageMessage(damage)) || finished)
         return;
     opponentRecord.HitPoints = rules::lowerHitPoints(opponentRecord.HitPoints, damage);
-    view.commented(rules::rollHitLine(ownRecord.Name, opponentRecord.Name, damage));
+    view.commented(rules::rollHitLine(ownRecord.Name, opponentRecord.Name, damage, random));
     refresh();
     view.sound(Sound::Hit);
     if (rules::isDefeated(opponentRecord.HitPoints))
@@ -150,7 +151,7 @@ void Match::hit() {
 
 void Match::miss() {
     view.sound(Sound::Deflect);
-    view.commented(rules::rollMissLine(ownRecord.Name));
+    view.commented(rules::rollMissLine(ownRecord.Name, random));
     refresh();
 }
 
@@ -171,7 +172,7 @@ void Match::onDamage(int16_t value) {
 
 void Match::hitReceived() {
     ownRecord.HitPoints = rules::lowerHitPoints(ownRecord.HitPoints, damage);
-    view.commented(rules::rollHitLine(opponentRecord.Name, ownRecord.Name, damage));
+    view.commented(rules::rollHitLine(opponentRecord.Name, ownRecord.Name, damage, random));
     view.hitPointsShown();
     view.sound(Sound::Hit);
     if (rules::isDefeated(ownRecord.HitPoints))
@@ -180,7 +181,7 @@ void Match::hitReceived() {
 
 void Match::missReceived() {
     view.sound(Sound::Deflect);
-    view.commented(rules::rollMissLine(opponentRecord.Name));
+    view.commented(rules::rollMissLine(opponentRecord.Name, random));
     refresh();
 }
 

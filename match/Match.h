@@ -8,9 +8,10 @@
 // timers run). The game's screens and the practice opponent are its front ends.
 //
 // Every rule and every message comes from the core (rules::, wire::); every roll
-// goes through Vars::Random.
+// draws from the random source handed in.
 
 #include "chicken/ChickenRecord.h"
+#include "chicken/Random.h"
 #include "link/Wire.h"
 
 #include <array>
@@ -104,7 +105,9 @@ public:
 
     // `own` and `opponent` are the records the match plays with and fills in;
     // they must outlive it. `link` may be null: nothing can be sent then.
-    Match(ChickenRecord& own, ChickenRecord& opponent, Role role, Link* link, View& view);
+    // Every roll draws from `random`.
+    Match(ChickenRecord& own, ChickenRecord& opponent, Role role, Link* link, View& view,
+          RandomSource random);
 
     // The host has taken the joiner's connection: it asks for the joiner's record.
     void connectionTaken();
@@ -152,6 +155,7 @@ private:
     const Role role;
     Link* const link;
     View& view;
+    const RandomSource random;
 
     int16_t step = 0;   // the record transfer's step
     int charge = 0;     // the own charge

@@ -1,0 +1,122 @@
+#pragma once
+
+// The glue between one match and the network, written once for every front end
+// of the match (the host and join screens, the practice opponent): the socket
+// control, the host's announcements, the transfer, wait and charge timers, and
+// the wiring of their events into the match. The front end shows what the match
+// reports (a match::View) and decides how the program ends; the match log and
+// the last sends before that end are done here.
+
+#include "chicken/Random.h"
+#include "match/Match.h"
+
+#include <QObject>
+#include <QString>
+
+#include <optional>
+#include <string>
+
+class Announcer;
+class QTimer;
+class Winsock;
+
+// The match's messages, written on a socket control.
+class SocketLink final : public match::Link {
+public:
+    explicit SocketLink(Winsock& control) : socket(control) {}
+
+    bool send(std::string_view message) override;
+    bool sendAfterAcknowledged(std::string_view message) override;
+    bool holdsBack() const override;
+    std::string reason() const override;
+
+private:
+    Winsock& socket;
+};
+
+// Starts `timer` or stops it; a timer already running keeps its beat.
+void runKeepingBeat(QTimer* timer, bool run);
+
+class Connection : public QObject, private match::View {
+    Q_OBJECT
+public:
+    enum class Side { Host, Joiner };
+
+    // The status line through the making of the connection and the exchange.
+    struct Statuses {
+        std::string waiting;   // the host listens for a joiner
+        std::string receiving; // the opponent's record is on its way
+        std::string sending;   // our own record is
+        std::string complete;  // both are here: the fight starts after the wait
+    };
+
+    // The transfer and wait timers of a front end that has its own (a screen,
+    // whose handlers pass their ticks on); it also drives its own charge timer
+    // and passes on its socket's connection requests and arrivals. Without them
+    // the connection makes all three timers and takes every event itself.
+    struct Timers {
+        QTimer* transfer;
+        QTimer* wait;
+    };
+
+    // `own` and `opponent` must outlive the connection; `shown` too.
+    Connection(Side side, Statuses statuses, ChickenRecord& own, ChickenRecord& opponent,
+               RandomSource random, match::View& shown, std::optional<Timers> timers = {},
+               QObject* parent = nullptr);
+    ~Connection() override;
+
+    Winsock* const socket;      // listens on, or connects to, the match port
+    Announcer* const announcer; // the host's; null for the joiner
+
+private:
+    SocketLink link;
+    match::View& front;
+    const Statuses texts;
+
+public:
+    match::Match game;
+
+    // Listens for a joiner and announces the match. False, with the socket's
+    // ErrorText, when the port cannot be listened on.
+    bool listen();
+    // The same, telling the front end: the waiting status, or why not.
+    void host();
+    // A joiner asks to connect: no more announcements or listening (so no second
+    // joiner gets in), the request taken, and the match asks for its record.
+    void accept(qintptr requestID);
+    // Everything waiting on the connection is one arrival.
+    void dataArrival();
+    const std::string& lastArrival() const { return received; }
+    // No more announcements, and every timer stops.
+    void stop();
+    // Before the program ends: waits, at most timeoutMs, until the peer has
+    // everything sent.
+    void finishSending(int timeoutMs);
+
+private:
+    void statusChanged(const std::string& text) override;
+    void transferRunning(bool run) override;
+    void waitRunning(bool run) override;
+    void fightOpened() override;
+    void chargeBegins(int intervalMs) override;
+    void chargeRunning(bool run) override;
+    void chargeShown(int charge) override;
+    void refreshed() override;
+    void opponentChargeShown(int charge) override;
+    void actionsOffered(const std::array<bool, 3>& offered) override;
+    void hitPointsShown() override;
+    void commented(const std::string& line) override;
+    void sound(match::Sound cue) override;
+    void ended(bool won) override;
+    void connectionLost(const std::string& status) override;
+    void opponentLeft() override;
+    void waitForNextJoiner() override;
+    bool halted() const override;
+
+    static match::Match::Role role(Side side, const Statuses& statuses);
+
+    QTimer* transfer;
+    QTimer* wait;
+    QTimer* charge = nullptr; // null: the front end drives its own
+    std::string received;     // the most recent arrival
+};
