@@ -172,7 +172,11 @@ void Sparring::commented(const std::string& line) {
     emit commentary(QByteArray(line.data(), static_cast<qsizetype>(line.size())));
 }
 
-void Sparring::ended(bool) {
+void Sparring::resultBoundBegins(int boundMs) {
+    QTimer::singleShot(boundMs, Qt::PreciseTimer, this, [this] { game->resultBoundPassed(); });
+}
+
+void Sparring::ended(match::Result) {
     matchlog::ended(ownChicken, opponentChicken);
     transferTimer->stop();
     waitTimer->stop();

@@ -75,7 +75,8 @@ private:
     void refreshed() override;
     void actionsOffered(const std::array<bool, 3>& offered) override;
     void commented(const std::string& line) override;
-    void ended(bool won) override;
+    void resultBoundBegins(int boundMs) override;
+    void ended(match::Result result) override;
     void connectionLost(const std::string& status) override;
     void opponentLeft() override;
     void waitForNextJoiner() override;
