@@ -87,9 +87,10 @@ class TestMatch : public QObject {
 
 private slots:
     // Events: "take", "tick" (transfer), "wait", "open", "charge", "act N",
-    // "lost", "bound" (the wait for the result has passed), "quit", "break" (sends fail from now
-    // on), "hold"/"release" (a record message waits for its acknowledgement / has gone), or
-    // anything else: an arrival. Rolls: Random(1, n) results in order, as "n:result".
+    // "lost", "bound" (the wait for the result has passed), "quit", "break"
+    // (sends fail from now on), "hold"/"release" (a record message waits for its
+    // acknowledgement / has gone), or anything else: an arrival. Rolls:
+    // Random(1, n) results in order, as "n:result".
     void events_data() {
         QTest::addColumn<bool>("joiner");
         QTest::addColumn<QStringList>("events");
