@@ -216,9 +216,14 @@ void Connection::sound(match::Sound cue) {
     front.sound(cue);
 }
 
-void Connection::ended(bool won) {
+void Connection::resultBoundBegins(int boundMs) {
+    // Tied to this object: it never fires once the connection, and its match, are gone.
+    QTimer::singleShot(boundMs, Qt::PreciseTimer, this, [this] { game.resultBoundPassed(); });
+}
+
+void Connection::ended(match::Result result) {
     matchlog::ended(game.own(), game.opponent());
-    front.ended(won);
+    front.ended(result);
 }
 
 void Connection::connectionLost(const std::string& status) {

@@ -107,7 +107,8 @@ private:
     void hitPointsShown() override;
     void commented(const std::string& line) override;
     void sound(match::Sound cue) override;
-    void ended(bool won) override;
+    void resultBoundBegins(int boundMs) override;
+    void ended(match::Result result) override;
     void connectionLost(const std::string& status) override;
     void opponentLeft() override;
     void waitForNextJoiner() override;

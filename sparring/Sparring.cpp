@@ -66,7 +66,7 @@ void Sparring::commented(const std::string& line) {
     emit commentary(QByteArray(line.data(), static_cast<qsizetype>(line.size())));
 }
 
-void Sparring::ended(bool) {
+void Sparring::ended(match::Result) {
     connection->stop();
     emit status(QStringLiteral("The match is over."));
     QTimer::singleShot(lingerMs, this, [this] { finish(0); });

@@ -55,7 +55,7 @@ private:
     void statusChanged(const std::string& text) override;
     void actionsOffered(const std::array<bool, 3>& offered) override;
     void commented(const std::string& line) override;
-    void ended(bool won) override;
+    void ended(match::Result result) override;
     void connectionLost(const std::string& status) override;
     void opponentLeft() override;
 
