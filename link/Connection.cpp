@@ -21,6 +21,12 @@ bool SocketLink::holdsBack() const {
     return socket.Queued() > 0;
 }
 
+void SocketLink::closeSending() {
+    // A half-close once what waits has been written: the peer reads the end of
+    // our stream at once, and we go on reading its stream to its end.
+    socket.CloseSending();
+}
+
 std::string SocketLink::reason() const {
     return socket.ErrorText().toStdString();
 }

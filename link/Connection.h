@@ -28,6 +28,7 @@ public:
     bool send(std::string_view message) override;
     bool sendAfterAcknowledged(std::string_view message) override;
     bool holdsBack() const override;
+    void closeSending() override;
     std::string reason() const override;
 
 private:
