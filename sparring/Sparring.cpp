@@ -90,7 +90,10 @@ void Sparring::commented(const std::string& line) {
     emit commentary(QByteArray(line.data(), static_cast<qsizetype>(line.size())));
 }
 
-void Sparring::ended(match::Result) {
+void Sparring::ended(match::Result result) {
+    // A win or a loss has its commentary line; a draw, the game's box.
+    if (result == match::Result::Draw)
+        commented("Draw!");
     connection->stop();
     reaction->stop();
     // Once the peer's stream has ended it has read all it will: no need to linger.
