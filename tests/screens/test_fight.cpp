@@ -456,6 +456,39 @@ private slots:
         QCOMPARE(platform::endStatus(), 0);
     }
 
+    // The peer strikes its own finishing blow the moment it reads ours: the two
+    // cross on the wire, and the game shows a draw with both hit points lowered.
+    void crossingFinishingBlowsAreADraw_data() {
+        QTest::addColumn<int>("mode");
+        addModes("crossing", [](QTestData&) {});
+    }
+    void crossingFinishingBlowsAreADraw() {
+        QFETCH(int, mode);
+        Vars::OpponentChicken.HitPoints = 1;
+        Vars::OwnChicken.HitPoints = 5;
+        Vars::OwnChicken.Speed = 0; // no charge tick while the match ends
+        Peer peer;
+        QVERIFY(openFight(peer, mode));
+        connect(
+            &peer, &Peer::arrived, &peer,
+            [&peer] {
+                if (peer.received().startsWith("K"))
+                    peer.send("K7");
+            },
+            Qt::SingleShotConnection);
+        fight().tmr1->stop();
+        fight().cmd[0]->setEnabled(true);
+        ScriptedRandom rolls;
+        rolls.roll(1, 17, 10).roll(1, 8, 1).roll(1, 3, 1).roll(1, 5, 1).roll(1, 3, 1).roll(1, 5, 1);
+        fight().cmd[0]->click();
+        QTRY_VERIFY(platform::programEnded());
+        QCOMPARE(peer.received(), QByteArray("K9"));
+        QCOMPARE(recorded().boxes, QStringList{"Draw!"});
+        QCOMPARE(platform::endStatus(), 0);
+        QCOMPARE(Vars::OwnChicken.HitPoints, int16_t(-2));
+        QCOMPARE(Vars::OpponentChicken.HitPoints, int16_t(-8));
+    }
+
     void closingTheWindowEndsTheProgram() {
         Peer peer;
         QVERIFY(openFight(peer, 1));
