@@ -21,6 +21,12 @@ bool SocketLink::holdsBack() const {
     return socket.Queued() > 0;
 }
 
+void SocketLink::closeSending() {
+    // A half-close once what waits has been written: the peer reads the end of
+    // our stream at once, and we go on reading its stream to its end.
+    socket.CloseSending();
+}
+
 std::string SocketLink::reason() const {
     return socket.ErrorText().toStdString();
 }
@@ -216,9 +222,14 @@ void Connection::sound(match::Sound cue) {
     front.sound(cue);
 }
 
-void Connection::ended(bool won) {
+void Connection::resultBoundBegins(int boundMs) {
+    // Tied to this object: it never fires once the connection, and its match, are gone.
+    QTimer::singleShot(boundMs, Qt::PreciseTimer, this, [this] { game.resultBoundPassed(); });
+}
+
+void Connection::ended(match::Result result) {
     matchlog::ended(game.own(), game.opponent());
-    front.ended(won);
+    front.ended(result);
 }
 
 void Connection::connectionLost(const std::string& status) {

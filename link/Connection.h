@@ -28,6 +28,7 @@ public:
     bool send(std::string_view message) override;
     bool sendAfterAcknowledged(std::string_view message) override;
     bool holdsBack() const override;
+    void closeSending() override;
     std::string reason() const override;
 
 private:
@@ -107,7 +108,8 @@ private:
     void hitPointsShown() override;
     void commented(const std::string& line) override;
     void sound(match::Sound cue) override;
-    void ended(bool won) override;
+    void resultBoundBegins(int boundMs) override;
+    void ended(match::Result result) override;
     void connectionLost(const std::string& status) override;
     void opponentLeft() override;
     void waitForNextJoiner() override;

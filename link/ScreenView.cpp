@@ -83,10 +83,12 @@ void ScreenView::sound(match::Sound cue) {
         Vars::PlayDeflectSound();
 }
 
-void ScreenView::ended(bool won) {
+void ScreenView::ended(match::Result result) {
     if (frmFight* f = fight())
         f->hide();
-    platform::MsgBox(won ? QStringLiteral("You Win!") : QStringLiteral("You Lose!"));
+    platform::MsgBox(result == match::Result::Won    ? QStringLiteral("You Win!")
+                     : result == match::Result::Lost ? QStringLiteral("You Lose!")
+                                                     : QStringLiteral("Draw!"));
     // The last blow may still be on its way (resent on a lossy link): the
     // program ends once the peer has it, or after a few seconds.
     if (screen != nullptr)

@@ -25,7 +25,7 @@ public:
     void hitPointsShown() override;
     void commented(const std::string& line) override;
     void sound(match::Sound cue) override;
-    void ended(bool won) override;
+    void ended(match::Result result) override;
     void connectionLost(const std::string& status) override;
     void opponentLeft() override;
     bool halted() const override;

@@ -17,6 +17,9 @@ bool Match::ended() const {
 }
 
 bool Match::send(std::string_view message, bool afterAcknowledged) {
+    // After the own finishing blow, and after the end, nothing more goes out.
+    if (awaiting || finished)
+        return false;
     const bool sent = link != nullptr && (afterAcknowledged ? link->sendAfterAcknowledged(message)
                                                             : link->send(message));
     if (!sent)
@@ -126,6 +129,9 @@ void Match::refresh() {
 }
 
 void Match::action(int index) {
+    // A click already on its way when the match was decided counts for nothing.
+    if (awaiting || ended())
+        return;
     refresh();
     if (index < rules::Kick || index > rules::Combo)
         return;
@@ -137,16 +143,14 @@ void Match::action(int index) {
 }
 
 void Match::hit() {
-    // A blow struck after the end (a click already on its way) is sent but
-    // counts for nothing more.
-    if (!send(wire::damageMessage(damage)) || finished)
+    if (!send(wire::damageMessage(damage)))
         return;
     opponentRecord.HitPoints = rules::lowerHitPoints(opponentRecord.HitPoints, damage);
     view.commented(rules::rollHitLine(ownRecord.Name, opponentRecord.Name, damage, random));
     refresh();
     view.sound(Sound::Hit);
     if (rules::isDefeated(opponentRecord.HitPoints))
-        finish(true);
+        awaitResult();
 }
 
 void Match::miss() {
@@ -175,29 +179,59 @@ void Match::hitReceived() {
     view.commented(rules::rollHitLine(opponentRecord.Name, ownRecord.Name, damage, random));
     view.hitPointsShown();
     view.sound(Sound::Hit);
+    // A finishing blow that arrives after ours crossed it: the peer sent it
+    // before it read ours, and settles the match the same way.
     if (rules::isDefeated(ownRecord.HitPoints))
-        finish(false);
+        finish(awaiting ? Result::Draw : Result::Lost);
 }
 
 void Match::missReceived() {
     view.sound(Sound::Deflect);
     view.commented(rules::rollMissLine(opponentRecord.Name, random));
-    refresh();
+    if (!awaiting)
+        refresh();
 }
 
 // The ends
 
-void Match::finish(bool won) {
+void Match::awaitResult() {
+    // The peer either reads this blow and sends nothing more, or sent its own
+    // finishing blow before it could: both ends of that are seen here, on one
+    // connection, before its stream ends.
+    awaiting = true;
+    view.chargeRunning(false);
+    view.actionsOffered({});
+    if (link != nullptr)
+        link->closeSending();
+    view.resultBoundBegins(ResultBoundMs);
+}
+
+void Match::resultBoundPassed() {
+    if (awaiting && !ended())
+        finish(Result::Won);
+}
+
+void Match::finish(Result result) {
     // From here on the peer's going away is the normal end of the match.
     finished = true;
+    if (!awaiting && link != nullptr)
+        link->closeSending();
+    awaiting = false;
     view.chargeRunning(false);
-    view.commented(rules::winLine(won ? ownRecord.Name : opponentRecord.Name));
-    view.ended(won);
+    if (result != Result::Draw)
+        view.commented(
+            rules::winLine(result == Result::Won ? ownRecord.Name : opponentRecord.Name));
+    view.ended(result);
 }
 
 void Match::connectionLost() {
     if (ended())
         return;
+    if (awaiting) {
+        // The peer's stream ended after our finishing blow: nothing crossed it.
+        finish(Result::Won);
+        return;
+    }
     if (opened) {
         leave();
         return;

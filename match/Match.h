@@ -34,9 +34,15 @@ public:
     virtual bool holdsBack() const { return false; }
     // Why the connection failed or went, for the status line.
     virtual std::string reason() const = 0;
+    // Nothing more will be sent: the peer may read the end of our stream while
+    // the connection stays open for reading what it still sends.
+    virtual void closeSending() {}
 };
 
 enum class Sound { Hit, Deflect };
+
+// How the match ended on this side. Draw: both finishing blows crossed on the way.
+enum class Result { Won, Lost, Draw };
 
 // What the match reports. Every call has a default that does nothing, so a
 // front end implements only what it shows.
@@ -68,8 +74,11 @@ public:
     // A line of commentary: bytes, names as they came.
     virtual void commented(const std::string& /*line*/) {}
     virtual void sound(Sound /*cue*/) {}
+    // The own finishing blow has gone; the result waits for the peer's stream to
+    // end, and for at most boundMs, after which Match::resultBoundPassed is due.
+    virtual void resultBoundBegins(int /*boundMs*/) {}
     // The match has been played to its end on this side.
-    virtual void ended(bool /*won*/) {}
+    virtual void ended(Result /*result*/) {}
     // The connection went before the fight; the status says why.
     virtual void connectionLost(const std::string& /*status*/) {}
     // The connection went during the fight.
@@ -109,6 +118,10 @@ public:
     Match(ChickenRecord& own, ChickenRecord& opponent, Role role, Link* link, View& view,
           RandomSource random);
 
+    // How long a side that has sent its finishing blow waits for the peer's
+    // stream to end, or for a finishing blow that crossed its own, before it wins.
+    static constexpr int ResultBoundMs = 1800;
+
     // The host has taken the joiner's connection: it asks for the joiner's record.
     void connectionTaken();
     // Everything that arrived on the connection at once.
@@ -120,7 +133,10 @@ public:
     void chargeTick();
     // The player chose Kick, Peck or Combo (any other number only refreshes).
     void action(int index);
+    // The connection went, or the peer's stream ended.
     void connectionLost();
+    // Nothing has come since the own finishing blow: the match is won.
+    void resultBoundPassed();
     // The player leaves in the middle of the match.
     void quit();
 
@@ -147,7 +163,10 @@ private:
     void miss();
     void hitReceived();
     void missReceived();
-    void finish(bool won);
+    // The own finishing blow has gone: nothing more is sent, and the result
+    // waits until nothing more can arrive.
+    void awaitResult();
+    void finish(Result result);
     void leave();
 
     ChickenRecord& ownRecord;
@@ -163,6 +182,7 @@ private:
     bool opened = false;
     bool heard = false; // anything at all has arrived from the peer
     bool finished = false;
+    bool awaiting = false; // the own finishing blow has gone; the result is still open
 };
 
 } // namespace match

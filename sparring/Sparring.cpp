@@ -8,6 +8,24 @@
 #include <QFile>
 #include <QTimer>
 
+namespace {
+
+// How long the practice opponent takes to press a button that has lit up: as a
+// person would, and never in the same turn of the event loop as the charge
+// message before it, which a peer would otherwise read joined to the blow.
+constexpr int reactionFromMs = 150;
+constexpr int reactionSpanMs = 251; // up to 400 ms
+
+} // namespace
+
+Sparring::Sparring(const ChickenRecord& chicken, RandomSource draws, QObject* parent)
+    : QObject(parent), ownChicken(chicken), random(std::move(draws)), reaction(new QTimer(this)) {
+    reaction->setSingleShot(true);
+    reaction->setTimerType(Qt::PreciseTimer);
+    connect(reaction, &QTimer::timeout, this,
+            [this] { connection->game.action(rules::bestAction(ownChicken, opponentChicken)); });
+}
+
 ChickenRecord Sparring::sampleChicken() {
     QFile file(QStringLiteral(":/sparring/bruno.dat"));
     file.open(QIODevice::ReadOnly);
@@ -25,14 +43,13 @@ static const std::string Waiting =
     "Waiting for a connection on port " + std::to_string(Sparring::MatchPort) + " . . .";
 
 void Sparring::play(Connection::Side side, const char* receiving) {
-    // The program's own random source, as the game's screens use.
-    connection = new Connection(
-        side,
-        {.waiting = Waiting,
-         .receiving = receiving,
-         .sending = "Sending our chicken . . .",
-         .complete = "Transfer complete: the fight starts in a second . . ."},
-        ownChicken, opponentChicken, Vars::randomSource(), *this, std::nullopt, this);
+    connection =
+        new Connection(side,
+                       {.waiting = Waiting,
+                        .receiving = receiving,
+                        .sending = "Sending our chicken . . .",
+                        .complete = "Transfer complete: the fight starts in a second . . ."},
+                       ownChicken, opponentChicken, random, *this, std::nullopt, this);
 }
 
 bool Sparring::host() {
@@ -56,18 +73,35 @@ void Sparring::statusChanged(const std::string& text) {
     emit status(QString::fromStdString(text));
 }
 
+void Sparring::refreshed() {
+    // The offer is withdrawn (a blow of no damage came in): nothing to press.
+    reaction->stop();
+}
+
 void Sparring::actionsOffered(const std::array<bool, 3>& offered) {
-    // Ready: the strongest action on offer, at once.
+    // Ready: the strongest action on offer, once seen.
     if (offered[rules::Kick])
-        connection->game.action(rules::bestAction(ownChicken, opponentChicken));
+        reaction->start(randomness::roll(random, reactionFromMs, reactionSpanMs));
+    else
+        reaction->stop();
 }
 
 void Sparring::commented(const std::string& line) {
     emit commentary(QByteArray(line.data(), static_cast<qsizetype>(line.size())));
 }
 
-void Sparring::ended(bool) {
+void Sparring::ended(match::Result result) {
+    // A win or a loss has its commentary line; a draw, the game's box.
+    if (result == match::Result::Draw)
+        commented("Draw!");
     connection->stop();
+    reaction->stop();
+    // Once the peer's stream has ended it has read all it will: no need to linger.
+    connect(connection->socket, &Winsock::ConnectionLost, this, [this] { finish(0); });
+    if (connection->socket->State() != Winsock::sckConnected) {
+        finish(0);
+        return;
+    }
     emit status(QStringLiteral("The match is over."));
     QTimer::singleShot(lingerMs, this, [this] { finish(0); });
 }

@@ -2,10 +2,11 @@
 
 // A practice opponent: one side of a match, played without any window. It makes
 // the connection as a host or a joiner and plays the same match as the game's
-// screens do, with a player who presses the strongest button the moment it
-// lights up. What is its own: its chicken, that choice of attack, and telling
-// what happens as commentary and status lines; the connection does the rest.
+// screens do, with a player who presses the strongest button once it has seen it
+// light up, a person's reaction time later. What is its own: its chicken, that choice of attack,
+// and telling what happens as commentary and status lines; the connection does the rest.
 
+#include "app/Vars.h"
 #include "link/Connection.h" // the chicken record, the match and its view
 
 #include <optional>
@@ -15,8 +16,9 @@ class Sparring : public QObject, private match::View {
 public:
     static constexpr quint16 MatchPort = wire::MatchPort;
 
-    explicit Sparring(const ChickenRecord& chicken, QObject* parent = nullptr)
-        : QObject(parent), ownChicken(chicken) {}
+    // Every roll, and every reaction time, draws from `random`.
+    explicit Sparring(const ChickenRecord& chicken, RandomSource random = Vars::randomSource(),
+                      QObject* parent = nullptr);
 
     // The chicken that comes with the program (Bruno).
     static ChickenRecord sampleChicken();
@@ -53,14 +55,17 @@ private:
 
     // What the match shows, here as commentary and status lines.
     void statusChanged(const std::string& text) override;
+    void refreshed() override;
     void actionsOffered(const std::array<bool, 3>& offered) override;
     void commented(const std::string& line) override;
-    void ended(bool won) override;
+    void ended(match::Result result) override;
     void connectionLost(const std::string& status) override;
     void opponentLeft() override;
 
     ChickenRecord ownChicken;
     ChickenRecord opponentChicken;
+    const RandomSource random;
+    QTimer* reaction; // from an attack on offer to the press of its button
     Connection* connection = nullptr;
     bool done = false; // finished has been emitted
 };

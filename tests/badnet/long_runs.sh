@@ -14,10 +14,11 @@
 # ANALYSE_ONLY=1 prints the rows of matches already in OUT, running none.
 # CAPTURE=1 also records each match's port 1425 traffic (match.pcap; needs
 # tcpdump, and exchange_segments.sh tshark: apt-get install tcpdump tshark), started
-# inside the namespace before the match; the practice opponent's and its game's
-# log lines then start with the time (UTC, ms), to be set beside the capture's.
+# inside the namespace before the match; the logs' times (UTC, ms) can be set
+# beside the capture's.
 #
-# A row: match, ended (yes/no), winner agreed, records agreed, the final hit
+# A row: match, ended (yes/no), winner agreed (yes, no, or draw: both sides
+# showed "Draw!"), records agreed, the final hit
 # points as each side holds them (own/opponent), whether they differ, duration
 # in ms from joining to both programs' end. Logs are those of the quorvel.boxes,
 # quorvel.status, quorvel.link and quorvel.match categories.
@@ -98,8 +99,8 @@ in_namespace() { # KIND DIR BUILD
         done
     fi
     export QT_LOGGING_RULES="quorvel.boxes.info=true;quorvel.status.info=true;quorvel.link.debug=true;quorvel.match.info=true"
-    export QT_MESSAGE_PATTERN="%{message}"
-    [ "${CAPTURE:-0}" = 1 ] && QT_MESSAGE_PATTERN="%{time yyyy-MM-ddTHH:mm:ss.zzz} %{message}"
+    # Every line starts with its time (UTC, ms): how long each step took is read from the logs.
+    export QT_MESSAGE_PATTERN="%{time yyyy-MM-ddTHH:mm:ss.zzz} %{message}"
     if [ "$kind" = programs ]; then
         TMPDIR="$dir" KEEP_WORK=1 "$root/tests/e2e/two_programs.sh" "$build/quorvel"
     else
@@ -133,11 +134,12 @@ out="$(cd "$out" && pwd)"
 # (after the time, if any).
 field() { sed -n -E "s/^([0-9-]+T[0-9:.]+ )?$2//p" "$1" | tail -n 1; }
 
-# won LOG: 1 when the game's final box says it won, 0 lost, -1 no final box.
+# won LOG: 1 when the game's final box says it won, 0 lost, 2 a draw, -1 no final box.
 won() {
     case "$(field "$1" 'box: Quorvel \| ')" in
     "You Win!") echo 1 ;;
     "You Lose!") echo 0 ;;
+    "Draw!") echo 2 ;;
     *) echo -1 ;;
     esac
 }
@@ -155,10 +157,13 @@ analyse() {
         # The opponent's own name is the one it was given, whatever it received.
         grep -qx "Sparky wins the match!" "$dir/sparring.out" && b_won=1 || b_won=0
         grep -q " wins the match!$" "$dir/sparring.out" || b_won=-1
+        grep -qx "Draw!" "$dir/sparring.out" && b_won=2
     fi
     local ended=no winner=no records=no hp=differ
     grep -q "^match: " "$dir/result.txt" && ended=yes
     [ $((a_won + b_won)) = 1 ] && [ "$a_won" != -1 ] && [ "$b_won" != -1 ] && winner=yes
+    # A draw agrees when both sides show it.
+    [ "$a_won" = 2 ] && [ "$b_won" = 2 ] && winner=draw
     local a_rec b_rec
     a_rec=$(field "$a" 'records: ')
     b_rec=$(field "$b" 'records: ')

@@ -2,7 +2,7 @@
 # A newcomer's practice match: scripts/practice starts the practice opponent and
 # the real game under Xvfb; the game is driven only by keys (Alt+C, the address,
 # then Alt+K, Alt+P and Alt+C whenever a button is on offer) until its box says
-# "You Win!" or "You Lose!" and is closed. Both programs must exit with 0.
+# "You Win!", "You Lose!" or "Draw!" and is closed. Both programs must exit with 0.
 #
 # With "desktop-action", the command of the desktop entry's practice action runs
 # instead, with the installed programs' folder first on the PATH, and the game is
@@ -107,7 +107,7 @@ echo "game: $box"
 grep "^practice:" "$work/practice.log"
 echo "scripts/practice exited with status $practice_status"
 case "$box" in
-"box: Quorvel | You Win!" | "box: Quorvel | You Lose!") ;;
+"box: Quorvel | You Win!" | "box: Quorvel | You Lose!" | "box: Quorvel | Draw!") ;;
 *) fail "unexpected box" ;;
 esac
 grep -qx "practice: the game exited with status 0" "$work/practice.log" || fail "game status"

@@ -2,7 +2,8 @@
 # Two copies of the real program, each in its own folder with its own chicken,
 # play a whole match under Xvfb, driven only by keys: Alt+S on one, Alt+C and
 # an address on the other, then Alt+K, Alt+P and Alt+C whenever a button is on
-# offer. One must show "You Win!", the other "You Lose!", and both exit with 0.
+# offer. One must show "You Win!", the other "You Lose!" (or both "Draw!" when
+# the final blows cross), and both exit with 0.
 set -uo pipefail
 program="$1"
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -56,7 +57,8 @@ echo "host: $host_box (exit $host_status)"
 echo "join: $join_box (exit $join_status)"
 [ "$host_status" = 0 ] && [ "$join_status" = 0 ] || fail "exit statuses $host_status / $join_status"
 case "$host_box|$join_box" in
-"box: Quorvel | You Win!|box: Quorvel | You Lose!" | "box: Quorvel | You Lose!|box: Quorvel | You Win!")
+"box: Quorvel | You Win!|box: Quorvel | You Lose!" | "box: Quorvel | You Lose!|box: Quorvel | You Win!" | \
+    "box: Quorvel | Draw!|box: Quorvel | Draw!")
     echo "PASS: a whole match between two programs" ;;
 *) fail "unexpected boxes" ;;
 esac

@@ -42,9 +42,9 @@ bool programMatchOver() {
 // messages, keeping its own tally of both chickens' hit points.
 //
 // It attacks only once the program's last damage has reached it, and stops as
-// soon as the program's match is over: a real peer learns of its defeat from
-// the damage message, and lethal blows crossing on the wire would leave both
-// sides as winners, which is not what this test measures.
+// soon as the program has struck its finishing blow or lost: a real peer learns
+// of its defeat from the damage message, and lethal blows crossing on the wire
+// end in a draw, which is not what this test measures.
 class FightingPeer : public QObject {
 public:
     FightingPeer(Peer& connection, quint32 seed, std::function<bool()> attackAllowed)
@@ -71,7 +71,7 @@ private:
     void send(const QByteArray& message) { peer.send(message); }
 
     void tick() {
-        if (over() || programMatchOver()) {
+        if (over() || programMatchOver() || Vars::OpponentChicken.HitPoints < 1) {
             timer.stop();
             return;
         }

@@ -11,7 +11,8 @@
 
 namespace {
 
-// Every message sent, "!" marking those that wait for the peer's acknowledgement.
+// Every message sent, "!" marking those that wait for the peer's acknowledgement,
+// and "close" where the match said it would send nothing more.
 struct Link final : match::Link {
     QStringList sent;
     bool broken = false;
@@ -26,12 +27,15 @@ struct Link final : match::Link {
         return !broken;
     }
     bool holdsBack() const override { return holding; }
+    void closeSending() override { sent << "close"; }
     std::string reason() const override { return "reset by peer"; }
 };
 
-// What the front end is told, one short word each.
+// What the front end is told, one short word each; the end with both hit points.
 struct View final : match::View {
     QStringList told;
+    const ChickenRecord* own = nullptr;
+    const ChickenRecord* opponent = nullptr;
     void statusChanged(const std::string& t) override { told << "status " + q(t); }
     void transferRunning(bool r) override { told << (r ? "transfer" : "transfer off"); }
     void waitRunning(bool r) override { told << (r ? "wait" : "wait off"); }
@@ -45,7 +49,15 @@ struct View final : match::View {
     }
     void commented(const std::string& l) override { told << q(l); }
     void sound(match::Sound s) override { told << (s == match::Sound::Hit ? "hit!" : "deflect!"); }
-    void ended(bool won) override { told << (won ? "won" : "lost"); }
+    void resultBoundBegins(int ms) override { told << "bound " + QString::number(ms); }
+    void ended(match::Result r) override {
+        told << QStringLiteral("%1 %2/%3")
+                    .arg(r == match::Result::Won    ? "won"
+                         : r == match::Result::Lost ? "lost"
+                                                    : "draw")
+                    .arg(own->HitPoints)
+                    .arg(opponent->HitPoints);
+    }
     void connectionLost(const std::string& s) override { told << "lost " + q(s); }
     void opponentLeft() override { told << "left"; }
     static QString q(const std::string& s) { return QString::fromLatin1(s); }
@@ -75,9 +87,10 @@ class TestMatch : public QObject {
 
 private slots:
     // Events: "take", "tick" (transfer), "wait", "open", "charge", "act N",
-    // "lost", "quit", "break" (sends fail from now on), "hold"/"release" (a record
-    // message waits for its acknowledgement / has gone), or anything else: an
-    // arrival. Rolls: Random(1, n) results in order, as "n:result".
+    // "lost", "bound" (the wait for the result has passed), "quit", "break"
+    // (sends fail from now on), "hold"/"release" (a record message waits for its
+    // acknowledgement / has gone), or anything else: an arrival. Rolls:
+    // Random(1, n) results in order, as "n:result".
     void events_data() {
         QTest::addColumn<bool>("joiner");
         QTest::addColumn<QStringList>("events");
@@ -120,15 +133,32 @@ private slots:
         QTest::newRow("a miss sends nothing")
             << false << L{"open", "act 1"} << L{"14:2", "8:5", "3:3"} << L{}
             << L{"refreshed", "deflect!", "Kid misses.", "refreshed"};
-        QTest::newRow("the winning blow ends the match; a late click only sends")
-            << false << L{"open", "act 0", "K9", "lost", "act 0"}
-            << L{"17:17", "8:1", "3:1", "17:17", "8:1"} << L{"K16", "K16"}
-            << L{"refreshed",  "Kid does 16 point(s) of damage!",
-                 "refreshed",  "hit!",
-                 "charge off", "Kid wins the match!",
-                 "won",        "refreshed"};
-        QTest::newRow("a losing blow received ends it, later ones are not read")
-            << false << L{"K40", "K3", "lost"} << L{"3:2"} << L{}
+        // After the own finishing blow nothing more is sent; the result waits for
+        // the peer's stream to end, a blow that crossed ours, or the bound.
+        const L finishing{"refreshed", "hit!", "charge off", "offer 000", "bound 1800"};
+        QTest::newRow("finishing blow; one sent before ours is applied; the stream's end wins")
+            << false << L{"open", "act 0", "90", "K9", "lost", "act 0", "bound"}
+            << L{"17:17", "8:1", "3:1", "3:2"} << L{"K16", "close"}
+            << L{"refreshed", "Kid does 16 point(s) of damage!"} + finishing +
+                   L{"Rex whacks Kid for 9 point(s)!", "hit!", "charge off", "Kid wins the match!",
+                     "won 11/-6"};
+        QTest::newRow("host: finishing blows crossed, a draw with both lowered")
+            << false << L{"open", "act 0", "K25", "bound", "lost"}
+            << L{"17:17", "8:1", "3:1", "3:3"} << L{"K16", "close"}
+            << L{"refreshed", "Kid does 16 point(s) of damage!"} + finishing +
+                   L{"Rex attacks for 25 damage!", "hit!", "charge off", "draw -5/-6"};
+        QTest::newRow("join: finishing blows crossed at exactly 0, a draw")
+            << true << L{"open", "act 0", "K20"} << L{"17:12", "8:2", "3:3", "3:1"}
+            << L{"K10", "close"}
+            << L{"refreshed", "Kid attacks for 10 damage!"} + finishing +
+                   L{"Rex does 20 point(s) of damage!", "hit!", "charge off", "draw 0/0"};
+        QTest::newRow("finishing blow, nothing comes: won at the bound; then nothing is told")
+            << false << L{"open", "act 0", "bound", "lost", "K30"} << L{"17:17", "8:1", "3:2"}
+            << L{"K16", "close"}
+            << L{"refreshed", "Kid whacks Rex for 16 point(s)!"} + finishing +
+                   L{"charge off", "Kid wins the match!", "won 20/-6"};
+        QTest::newRow("a losing blow received ends it at once, later ones are not read")
+            << false << L{"K40", "K3", "lost"} << L{"3:2"} << L{"close"}
             << L{"fight",
                  "charge every 10",
                  "Kid VS Rex",
@@ -136,7 +166,7 @@ private slots:
                  "hit!",
                  "charge off",
                  "Rex wins the match!",
-                 "lost"};
+                 "lost -20/10"};
         QTest::newRow("no damage received refreshes")
             << false << L{"open", "K0"} << L{"3:1"} << L{}
             << L{"deflect!", "Rex's attack has been deflected.", "refreshed"};
@@ -160,6 +190,8 @@ private slots:
         own.Obedience = 50;
         Link link;
         View view;
+        view.own = &own;
+        view.opponent = &opponent;
         ScriptedRandom random(ScriptedRandom::HandedIn);
         match::Match game(own, opponent, joiner ? Join : Host, &link, view, random.source());
         for (const QString& r : rolls)
@@ -185,6 +217,8 @@ private slots:
                 game.action(event.mid(4).toInt());
             else if (event == "lost")
                 game.connectionLost();
+            else if (event == "bound")
+                game.resultBoundPassed();
             else if (event == "quit")
                 game.quit();
             else

@@ -285,6 +285,8 @@ private slots:
             QVERIFY(peer.waitForBytes(sent.size()));
         else
             QTest::qWait(100);
+        if (!box.isEmpty()) // the win waits for a crossing blow, up to its bound
+            QTRY_VERIFY(platform::programEnded());
         QCOMPARE(peer.received(), sent);
         QCOMPARE(f.game().lastDamage(), int16_t(attack - defence));
         QCOMPARE(f.txt->text(), line);
@@ -442,7 +444,7 @@ private slots:
             ScriptedRandom rolls;
             rolls.roll(1, 17, 10).roll(1, 8, 1).roll(1, 3, 1).roll(1, 5, 1);
             fight().cmd[0]->click();
-            QVERIFY(platform::programEnded());
+            QTRY_VERIFY(platform::programEnded());
             QVERIFY(peer.waitForBytes(2));
         } else {
             peer.send("K10");
@@ -452,6 +454,39 @@ private slots:
         QTest::qWait(300);
         QCOMPARE(recorded().boxes, QStringList{won ? "You Win!" : "You Lose!"});
         QCOMPARE(platform::endStatus(), 0);
+    }
+
+    // The peer strikes its own finishing blow the moment it reads ours: the two
+    // cross on the wire, and the game shows a draw with both hit points lowered.
+    void crossingFinishingBlowsAreADraw_data() {
+        QTest::addColumn<int>("mode");
+        addModes("crossing", [](QTestData&) {});
+    }
+    void crossingFinishingBlowsAreADraw() {
+        QFETCH(int, mode);
+        Vars::OpponentChicken.HitPoints = 1;
+        Vars::OwnChicken.HitPoints = 5;
+        Vars::OwnChicken.Speed = 0; // no charge tick while the match ends
+        Peer peer;
+        QVERIFY(openFight(peer, mode));
+        connect(
+            &peer, &Peer::arrived, &peer,
+            [&peer] {
+                if (peer.received().startsWith("K"))
+                    peer.send("K7");
+            },
+            Qt::SingleShotConnection);
+        fight().tmr1->stop();
+        fight().cmd[0]->setEnabled(true);
+        ScriptedRandom rolls;
+        rolls.roll(1, 17, 10).roll(1, 8, 1).roll(1, 3, 1).roll(1, 5, 1).roll(1, 3, 1).roll(1, 5, 1);
+        fight().cmd[0]->click();
+        QTRY_VERIFY(platform::programEnded());
+        QCOMPARE(peer.received(), QByteArray("K9"));
+        QCOMPARE(recorded().boxes, QStringList{"Draw!"});
+        QCOMPARE(platform::endStatus(), 0);
+        QCOMPARE(Vars::OwnChicken.HitPoints, int16_t(-2));
+        QCOMPARE(Vars::OpponentChicken.HitPoints, int16_t(-8));
     }
 
     void closingTheWindowEndsTheProgram() {

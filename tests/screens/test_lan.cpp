@@ -249,6 +249,20 @@ private slots:
         QTRY_COMPARE(listener.hosts().front().match.name, std::string("Rex 100"));
     }
 
+    // A host that goes on announcing once a second stays listed without a break:
+    // each announcement renews the time it was last heard, so it never expires.
+    void listenerKeepsAHostThatGoesOnAnnouncing() {
+        HostListener listener;
+        QVERIFY(listener.start());
+        FakeHost rex(QStringLiteral("127.0.0.2"), "QUORVEL 1 1425 Rex");
+        QTRY_COMPARE(listener.hosts().size(), size_t(1));
+        int changes = 0;
+        connect(&listener, &HostListener::changed, this, [&] { ++changes; });
+        QTest::qWait(10000);
+        QCOMPARE(changes, 0);
+        QCOMPARE(listener.hosts().size(), size_t(1));
+    }
+
     // The host screen announces its match from a successful listen, once a
     // second, until a joiner is taken or the screen closes.
     void hostScreenAnnouncesWhileItWaits_data() {

@@ -284,6 +284,23 @@ private slots:
         QVERIFY(opponent.finished.isEmpty());
     }
 
+    // Each blow follows its "J10" a person's reaction time later (150 to 400 ms),
+    // so a peer never reads the two joined as one arrival.
+    void blowsComeAReactionTimeAfterTheFullCharge() {
+        Peer peer;
+        Opponent opponent(strong("Sparky", 30));
+        QVERIFY(exchangeAsJoiner(peer, opponent, harmless("Bob", 200)));
+        QVERIFY(waitUntil([&] { return peer.received().count('K') >= 3; }, 10000));
+        const QByteArray stream = peer.received();
+        for (qsizetype blow = stream.indexOf('K'); blow >= 0;
+             blow = stream.indexOf('K', blow + 1)) {
+            QCOMPARE(stream.mid(blow - 3, 3), "J10");
+            QByteArray what;
+            QVERIFY2(within({peer.arrivalMs(blow) - peer.arrivalMs(blow - 1)}, 145, 450, what),
+                     what);
+        }
+    }
+
     void peerLeavingEndsWithStatusOne_data() {
         QTest::addColumn<bool>("inTheFight");
         QTest::newRow("during the exchange") << false;
