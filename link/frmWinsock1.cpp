@@ -33,7 +33,7 @@ frmWinsock1::frmWinsock1()
                   .complete = "Transfer Complete - Starting Game . . .",
               },
           // Room below the status for the line about the internet.
-          .heightTwips = Vars::LanOnly ? 705 : 1470,
+          .heightTwips = Vars::LanOnly ? 705 : 1680,
       }),
       Winsock1(connection->socket), Announcer1(connection->announcer),
       PortMapper1(Vars::LanOnly ? nullptr : new PortMapper(this)) {
@@ -45,7 +45,7 @@ frmWinsock1::frmWinsock1()
 
     using namespace controls;
     PortMapper1->setObjectName(QStringLiteral("PortMapper1"));
-    txtInternet = label(this, QStringLiteral("txtInternet"), QString(), 120, 720, 4320, 630,
+    txtInternet = label(this, QStringLiteral("txtInternet"), QString(), 120, 720, 4320, 840,
                         arial(8.25), QColor(255, 0, 0));
     txtInternet->setWordWrap(true);
     txtInternet->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);

@@ -68,7 +68,7 @@ private slots:
     void layout_data() {
         QTest::addColumn<bool>("lanOnly");
         QTest::addColumn<QSize>("size");
-        QTest::newRow("asking the router") << false << QSize(368, 98);
+        QTest::newRow("asking the router") << false << QSize(368, 112);
         QTest::newRow("--lan-only: as designed") << true << QSize(368, 47);
     }
     void layout() {
@@ -108,7 +108,7 @@ private slots:
         Vars::GameMode = 1;
         Forms::show<frmWinsock1>();
         frmWinsock1& screen = host();
-        QCOMPARE(screen.txtInternet->geometry(), QRect(8, 48, 288, 42));
+        QCOMPARE(screen.txtInternet->geometry(), QRect(8, 48, 288, 56));
         QCOMPARE(screen.cmdCopy->geometry(), QRect(304, 48, 57, 22));
         QCOMPARE(screen.cmdCopy->text(), "&Copy");
         QVERIFY(screen.txtInternet->textInteractionFlags() & Qt::TextSelectableByMouse);
