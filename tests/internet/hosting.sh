@@ -36,7 +36,6 @@ failed=0
 
 make_player "$program" "$work/host" "$HOST_CHICKEN" || exit 1
 mkdir -p "$work/data"
-start_x || exit 1
 export QT_LOGGING_RULES="quorvel.status.info=true"
 export QT_MESSAGE_PATTERN="%{time boot} %{message}"
 unset QT_QPA_PLATFORM
@@ -63,7 +62,9 @@ host_case() {
     local name="$1" option="$2" port="$3" line="$4" log="$work/host.log" asked shown said gone=-
     local why=""
     topology up $option >/dev/null || { echo "FAIL $name: the namespace internet did not come up"; failed=1; return; }
-    host_by_keys "$work/host" "$here/topology.sh" exec host env XDG_DATA_HOME="$work/data" ||
+    # An X server of its own for each case, as for each match elsewhere.
+    start_x || why="no X server"
+    [ -n "$why" ] || host_by_keys "$work/host" "$here/topology.sh" exec host env XDG_DATA_HOME="$work/data" ||
         why="hosting by keys"
     if [ -z "$why" ] && ! await_line "$log" ' internet: [^A]' 80; then why="no line about the internet"; fi
     said=$(sed -n '/ internet: [^A]/{s/^.* internet: //p;q}' "$log")
@@ -96,6 +97,7 @@ host_case() {
     wait "$HOST_PID" "${lan_pid:-}" 2>/dev/null
     lan_pid=
     topology down
+    stop_x
 }
 
 cannot="Friends on the internet cannot join:"
