@@ -9,9 +9,12 @@
 #include <QListWidget>
 #include <QLoggingCategory>
 #include <QMessageBox>
+#include <QPointer>
 #include <QScrollBar>
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 #include <cstdio>
 #include <unistd.h>
@@ -26,6 +29,11 @@ namespace {
 
 bool ended = false;
 int status = 0;
+
+std::vector<std::pair<QPointer<QObject>, std::function<void()>>>& endWork() {
+    static std::vector<std::pair<QPointer<QObject>, std::function<void()>>> work;
+    return work;
+}
 
 void realMessageBox(const QString& text, const QString& caption) {
     QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok);
@@ -162,7 +170,15 @@ void HeardHosts::set(const QList<HeardHost>& now) {
     emit changed();
 }
 
+void beforeEnd(QObject* owner, std::function<void()> work) {
+    std::erase_if(endWork(), [](const auto& w) { return w.first.isNull(); });
+    endWork().emplace_back(owner, std::move(work));
+}
+
 void EndProgram(int exitStatus) {
+    for (auto& [owner, work] : std::exchange(endWork(), {}))
+        if (owner)
+            work();
     ended = true;
     status = exitStatus;
     seams().endProgram(exitStatus);

@@ -70,6 +70,10 @@ QString describe(const HeardHost& host);
 // Ends the program. With the real seam this never returns; under test it
 // records the status, and callers return straight after it.
 void EndProgram(int status);
+// Runs `work` when the program ends through EndProgram, before it ends, as long
+// as `owner` lives: short, bounded work that an end running no destructor must
+// not skip (a port mapping left open on the router).
+void beforeEnd(QObject* owner, std::function<void()> work);
 // True once EndProgram has been called (only ever seen under test).
 bool programEnded();
 int endStatus();

@@ -112,6 +112,7 @@ bool Connection::listen() {
     if (!socket->Listen())
         return false;
     announcer->start(wire::MatchPort, game.own().Name);
+    emit waitingForJoiner(true);
     return true;
 }
 
@@ -125,6 +126,7 @@ void Connection::host() {
 
 void Connection::accept(qintptr requestID) {
     announcer->stop();
+    emit waitingForJoiner(false);
     if (socket->State() != Winsock::sckClosed)
         socket->Close();
     if (!socket->Accept(requestID)) {
@@ -144,8 +146,10 @@ void Connection::dataArrival() {
 }
 
 void Connection::stop() {
-    if (announcer != nullptr)
+    if (announcer != nullptr) {
         announcer->stop();
+        emit waitingForJoiner(false);
+    }
     transfer->stop();
     wait->stop();
     if (charge != nullptr)

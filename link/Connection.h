@@ -94,6 +94,12 @@ public:
     // everything sent.
     void finishSending(int timeoutMs);
 
+signals:
+    // The host starts waiting for a joiner (listening) or stops: a joiner is
+    // taken, or the connection stops. A host screen asks its router to let
+    // friends on the internet in for as long as it waits.
+    void waitingForJoiner(bool waiting);
+
 private:
     void statusChanged(const std::string& text) override;
     void transferRunning(bool run) override;

@@ -13,14 +13,11 @@
 #include <QCloseEvent>
 #include <QIcon>
 #include <QLabel>
-#include <QLoggingCategory>
 #include <QTimer>
 
-namespace {
-
-// The status line as it changes, for finding out where a match stalled:
-// QT_LOGGING_RULES="quorvel.status.info=true".
 Q_LOGGING_CATEGORY(lcStatus, "quorvel.status", QtWarningMsg)
+
+namespace {
 
 QTimer* timer(QObject* parent, const char* name, int interval) {
     auto* t = new QTimer(parent);
@@ -42,7 +39,8 @@ ConnectionScreen::ConnectionScreen(const Role& role)
                                 Vars::randomSource(), view,
                                 Connection::Timers{tmrTransfer, tmrWait}, this)) {
     using namespace controls;
-    setupWindow(this, role.screenName, role.caption, Border::FixedTool, 5520, 705, Qt::black);
+    setupWindow(this, role.screenName, role.caption, Border::FixedTool, 5520, role.heightTwips,
+                Qt::black);
 
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));

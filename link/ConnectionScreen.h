@@ -9,10 +9,15 @@
 #include "link/Connection.h"
 #include "link/ScreenView.h"
 
+#include <QLoggingCategory>
 #include <QString>
 #include <QWidget>
 
 #include <string>
+
+// The status lines as they change, for finding out where a match stalled:
+// QT_LOGGING_RULES="quorvel.status.info=true".
+Q_DECLARE_LOGGING_CATEGORY(lcStatus)
 
 class QCloseEvent;
 class QLabel;
@@ -50,6 +55,7 @@ protected:
         QString socketName;
         Connection::Side side;
         Connection::Statuses statuses;
+        int heightTwips = 705; // of the client area; the width is the same for both
     };
 
     explicit ConnectionScreen(const Role& role);

@@ -4,6 +4,7 @@
 
 #include <QHostAddress>
 #include <QNetworkInterface>
+#include <QSemaphore>
 #include <QThread>
 
 #include <arpa/inet.h>
@@ -15,6 +16,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <string>
 
 namespace {
@@ -303,6 +305,15 @@ void PortMapper::stop() {
     renewal.stop();
     session->cancelled = true;
     queue([s = session] { s->remove(); });
+}
+
+void PortMapper::stopAndWait(int timeoutMs) {
+    stop();
+    // Everything queued before runs first, the removal included; the semaphore
+    // outlives a wait that gives up.
+    auto done = std::make_shared<QSemaphore>();
+    queue([done] { done->release(); });
+    done->tryAcquire(1, timeoutMs);
 }
 
 void PortMapper::settle(const reach::Outcome& outcome, int answered) {

@@ -37,6 +37,9 @@ public:
     // Removes the mapping at once (on the router thread; returns immediately)
     // and forgets an outcome still to come. Connections already made stay.
     void stop();
+    // The same, for a program about to end without running destructors: returns
+    // once the router has been told, or after timeoutMs.
+    void stopAndWait(int timeoutMs);
     bool active() const { return running; }
 
 signals:

@@ -42,17 +42,27 @@ std::string byHand(const Outcome& outcome) {
            " by hand.";
 }
 
+// The router forwards a port from an address on the internet.
+bool mappedOutside(const Outcome& outcome) {
+    return outcome.answer == Outcome::Answer::Mapped && isPublicIpv4(outcome.externalAddress);
+}
+
 } // namespace
+
+std::string joinAddress(const Outcome& outcome) {
+    if (mappedOutside(outcome))
+        return joinAt(outcome.externalAddress, outcome.externalPort);
+    const auto v6 =
+        std::find_if(outcome.ipv6Addresses.begin(), outcome.ipv6Addresses.end(), isGlobalIpv6);
+    return v6 != outcome.ipv6Addresses.end() ? joinAt(*v6, outcome.port) : std::string();
+}
 
 std::string hostLine(const Outcome& outcome) {
     const std::string cannot = "Friends on the internet cannot join: ";
-    if (outcome.answer == Outcome::Answer::Mapped && isPublicIpv4(outcome.externalAddress))
-        return "Friends on the internet join at " +
-               joinAt(outcome.externalAddress, outcome.externalPort);
-    const auto v6 =
-        std::find_if(outcome.ipv6Addresses.begin(), outcome.ipv6Addresses.end(), isGlobalIpv6);
-    if (v6 != outcome.ipv6Addresses.end())
-        return "Friends on the internet with IPv6 join at " + joinAt(*v6, outcome.port);
+    if (const std::string at = joinAddress(outcome); !at.empty())
+        return (mappedOutside(outcome) ? "Friends on the internet join at "
+                                       : "Friends on the internet with IPv6 join at ") +
+               at;
     switch (outcome.answer) {
     case Outcome::Answer::NoAnswer:
         return cannot + "the router does not answer (UPnP and NAT-PMP are off or missing)." +

@@ -30,5 +30,8 @@ struct Outcome {
 
 // The one line the host screen shows beside its status.
 std::string hostLine(const Outcome& outcome);
+// The address in that line that a friend types to join ("11.0.1.1",
+// "11.0.1.1:1426", "2001:db8::5"); empty when the line gives none.
+std::string joinAddress(const Outcome& outcome);
 
 } // namespace reach

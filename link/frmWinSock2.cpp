@@ -2,6 +2,7 @@
 
 #include "app/Forms.h"
 #include "app/Vars.h"
+#include "link/Address.h"
 #include "link/Winsock.h"
 
 frmWinSock2::frmWinSock2()
@@ -24,7 +25,13 @@ frmWinSock2::frmWinSock2()
 
 void frmWinSock2::Form_Load() {
     setStatus(QStringLiteral("Attempting to Connect . . ."));
-    Winsock2->Connect(QString::fromStdString(Vars::HostAddress));
+    const address::Reading reading = address::read(Vars::HostAddress);
+    if (!reading.target) {
+        setStatus(QString::fromStdString("Could not connect: " + reading.refusal));
+        return;
+    }
+    Winsock2->RemotePort = reading.target->port;
+    Winsock2->Connect(QString::fromStdString(reading.target->host));
 }
 
 void frmWinSock2::Winsock2_DataArrival() {

@@ -1,7 +1,8 @@
 #pragma once
 
-// The joiner's connection screen: connects to HostAddress on port 1425, sends its
-// record when the host is ready, then receives the host's.
+// The joiner's connection screen: connects to HostAddress (on port 1425 unless
+// it names another), sends its record when the host is ready, then receives the
+// host's.
 
 #include "link/ConnectionScreen.h"
 

@@ -45,9 +45,9 @@ bool Peer::connectToProgram() {
     return true;
 }
 
-bool Peer::listen() {
+bool Peer::listen(quint16 port) {
     server = new QTcpServer(this);
-    return server->listen(QHostAddress::Any, Port);
+    return server->listen(QHostAddress::Any, port);
 }
 
 bool Peer::waitForProgram() {

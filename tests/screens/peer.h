@@ -29,7 +29,7 @@ public:
     // As the joiner: connects to the program listening on the loopback address.
     bool connectToProgram();
     // As the host: listens for the program; waitForProgram takes its connection.
-    bool listen();
+    bool listen(quint16 port = Port);
     bool waitForProgram();
 
     // One write, handed to the system at once.

@@ -10,12 +10,16 @@
 #include "app/Vars.h"
 #include "app/frmTitle.h"
 #include "fight/frmFight.h"
+#include "link/PortMapper.h"
 #include "link/Winsock.h"
 #include "link/frmWinsock1.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QHostAddress>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -61,13 +65,24 @@ private slots:
     }
     void cleanupTestCase() { resetAll(); }
 
+    void layout_data() {
+        QTest::addColumn<bool>("lanOnly");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("asking the router") << false << QSize(368, 112);
+        QTest::newRow("--lan-only: as designed") << true << QSize(368, 47);
+    }
     void layout() {
+        QFETCH(bool, lanOnly);
+        QFETCH(QSize, size);
+        Vars::LanOnly = lanOnly;
         Vars::GameMode = 1;
         Forms::show<frmWinsock1>();
         frmWinsock1& screen = host();
         QCOMPARE(screen.objectName(), "frmWinsock1");
         QCOMPARE(screen.windowTitle(), "Multiplayer - Server");
-        QCOMPARE(screen.size(), QSize(368, 47));
+        QCOMPARE(screen.size(), size);
+        QCOMPARE(screen.PortMapper1 == nullptr, lanOnly);
+        QCOMPARE(screen.txtInternet == nullptr, lanOnly);
         QCOMPARE(screen.minimumSize(), screen.maximumSize());
         QVERIFY(screen.windowFlags().testFlag(Qt::Tool));
         QVERIFY(!screen.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
@@ -85,6 +100,57 @@ private slots:
         const bool hidden = screen.txt->isHidden();
         QTRY_VERIFY_WITH_TIMEOUT(screen.txt->isHidden() != hidden, 350);
         QTRY_VERIFY_WITH_TIMEOUT(screen.txt->isHidden() == hidden, 350);
+    }
+
+    // No router answers in the test's network: the line says so, and Copy copies
+    // it; with an address, Copy copies the address alone.
+    void saysWhereFriendsOnTheInternetJoin() {
+        Vars::GameMode = 1;
+        Forms::show<frmWinsock1>();
+        frmWinsock1& screen = host();
+        QCOMPARE(screen.txtInternet->geometry(), QRect(8, 48, 288, 56));
+        QCOMPARE(screen.cmdCopy->geometry(), QRect(304, 48, 57, 22));
+        QCOMPARE(screen.cmdCopy->text(), "&Copy");
+        QVERIFY(screen.txtInternet->textInteractionFlags() & Qt::TextSelectableByMouse);
+        QCOMPARE(screen.txtInternet->text(),
+                 "Asking the router to let friends on the internet in . . .");
+        QVERIFY(screen.PortMapper1->active());
+        const QString line = "Friends on the internet cannot join: the router does not answer "
+                             "(UPnP and NAT-PMP are off or missing). Forward TCP port 1425 on "
+                             "the router to this machine by hand.";
+        QTRY_COMPARE_WITH_TIMEOUT(screen.txtInternet->text(), line, 5000);
+        screen.cmdCopy->click();
+        QCOMPARE(QGuiApplication::clipboard()->text(), line);
+        reach::Outcome mapped;
+        mapped.answer = reach::Outcome::Answer::Mapped;
+        mapped.externalAddress = "11.0.1.1";
+        mapped.externalPort = 1426;
+        screen.PortMapper1_Finished(mapped);
+        QCOMPARE(screen.txtInternet->text(), "Friends on the internet join at 11.0.1.1:1426");
+        screen.cmdCopy->click();
+        QCOMPARE(QGuiApplication::clipboard()->text(), "11.0.1.1:1426");
+    }
+
+    // The router is asked only while the host waits; after a joiner is taken an
+    // answer still to come is not shown.
+    void stopsAskingTheRouterWhenWaitingEnds_data() {
+        QTest::addColumn<bool>("joinerTaken");
+        QTest::newRow("a joiner is taken") << true;
+        QTest::newRow("the program ends") << false;
+    }
+    void stopsAskingTheRouterWhenWaitingEnds() {
+        QFETCH(bool, joinerTaken);
+        Peer peer;
+        if (joinerTaken) {
+            QVERIFY(hostMatch(peer));
+        } else {
+            Vars::GameMode = 1;
+            Forms::show<frmWinsock1>();
+            platform::EndProgram(0);
+        }
+        QVERIFY(!host().PortMapper1->active());
+        if (joinerTaken)
+            QCOMPARE(host().txtInternet->text(), "");
     }
 
     void wholeExchange() {

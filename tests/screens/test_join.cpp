@@ -107,6 +107,16 @@ private slots:
         QVERIFY(Forms::loaded<frmTitle>() && Forms::get<frmTitle>().isVisible());
     }
 
+    void connectsToThePortGiven() {
+        Peer peer;
+        QVERIFY(peer.listen(1426));
+        Vars::GameMode = 2;
+        Vars::HostAddress = "127.0.0.1:1426";
+        Forms::show<frmWinSock2>();
+        QVERIFY(peer.waitForProgram());
+        QCOMPARE(join().Winsock2->RemotePort, 1426);
+    }
+
     void reportsHostLeavingBeforeTheFight_data() {
         QTest::addColumn<bool>("afterReady");
         QTest::newRow("connected") << false;

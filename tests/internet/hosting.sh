@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# hosting.sh PROGRAM SPARRING: the real program hosts behind router A of
+# topology.sh, once for each router a host meets at home, under Xvfb and
+# driven by keys (Server). In each case the host screen's line about the
+# internet (read from the status log) must be the expected one, and a joiner
+# on the same home network (the practice opponent on the neighbour) must still
+# get through the record exchange. Where the game mapped its port, the mapping
+# must be gone from router A within a second of the joiner being taken.
+# Prints one row per case: the time from the host screen opening to the line,
+# and from the joiner being taken to the mapping's removal.
+#   SHOTS=DIR   saves a screenshot of the host screen in each case there
+# Exits 0 when every case holds, 77 (skipped) without root and /dev/net/tun.
+set -uo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+if [ "$(id -u)" -ne 0 ] || [ ! -c /dev/net/tun ]; then
+    echo "skipped: needs root and /dev/net/tun"
+    exit 77
+fi
+program="$(realpath "$1")" sparring="$(realpath "$2")"
+source "$here/../e2e/xsession.sh"
+topology() { "$here/topology.sh" "$@"; }
+export QUORVEL_NET="qvhost$$"
+for stale in $(ip netns list | grep -oE '^qvhost[0-9]+' | sort -u); do
+    kill -0 "${stale#qvhost}" 2>/dev/null || QUORVEL_NET="$stale" topology down
+done
+work=$(mktemp -d)
+cleanup() {
+    kill "${HOST_PID:-}" "${lan_pid:-}" 2>/dev/null
+    topology down
+    stop_x
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 1' TERM INT HUP
+failed=0
+
+make_player "$program" "$work/host" "$HOST_CHICKEN" || exit 1
+mkdir -p "$work/data"
+export QT_LOGGING_RULES="quorvel.status.info=true"
+export QT_MESSAGE_PATTERN="%{time boot} %{message}"
+unset QT_QPA_PLATFORM
+
+# seconds LOG PATTERN: the boot time of the first line matching, empty if none.
+seconds() { awk -v p="$2" '$0 ~ p { print $1; exit }' "$1"; }
+# await_line LOG PATTERN TENTHS: waits for such a line.
+await_line() {
+    for _ in $(seq "$3"); do
+        [ -n "$(seconds "$1" "$2")" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+# mapped PORT: router A forwards that outside port (read whole: see match_across.sh).
+mapped() {
+    [[ $(topology exec routera nft list chain inet nat prerouting_miniupnpd 2>/dev/null) == *"dport $1 "* ]]
+}
+ms() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%d", (b - a) * 1000 }'; }
+
+# host_case NAME OPTION PORT LINE: PORT is the outside port the game maps, or
+# - when it maps none.
+host_case() {
+    local name="$1" option="$2" port="$3" line="$4" log="$work/host.log" asked shown said gone=-
+    local why=""
+    topology up $option >/dev/null || { echo "FAIL $name: the namespace internet did not come up"; failed=1; return; }
+    # An X server of its own for each case, as for each match elsewhere.
+    start_x || why="no X server"
+    [ -n "$why" ] || host_by_keys "$work/host" "$here/topology.sh" exec host env XDG_DATA_HOME="$work/data" ||
+        why="hosting by keys"
+    if [ -z "$why" ] && ! await_line "$log" ' internet: [^A]' 80; then why="no line about the internet"; fi
+    said=$(sed -n '/ internet: [^A]/{s/^.* internet: //p;q}' "$log")
+    [ -n "$why" ] || [ "$said" = "$line" ] || why="the line is \"$said\""
+    asked=$(seconds "$log" ' internet: Asking') shown=$(seconds "$log" ' internet: [^A]')
+    [ -z "${SHOTS:-}" ] || import -window root "$SHOTS/$name.png"
+    if [ -z "$why" ] && [ "$port" != - ] && ! mapped "$port"; then why="router A does not forward $port"; fi
+    if [ -z "$why" ]; then
+        topology exec neighbour "$sparring" --join 192.168.1.2 >"$work/lan.log" 2>&1 &
+        lan_pid=$!
+        await_line "$log" 'status: Connection Established' 100 || why="the LAN joiner was not taken"
+    fi
+    if [ -z "$why" ] && [ "$port" != - ]; then
+        for _ in $(seq 20); do
+            mapped "$port" || break
+            sleep 0.05
+        done
+        mapped "$port" && why="the mapping stayed after the joiner was taken"
+        gone=$(ms "$(seconds "$log" 'status: Connection Established')" "$(awk '{ print $1 }' /proc/uptime)")
+    fi
+    [ -n "$why" ] || await_line "$log" 'status: Transfer Complete' 150 || why="the exchange did not complete"
+    if [ -n "$why" ]; then
+        echo "FAIL $name: $why"
+        cat "$log"
+        failed=1
+    else
+        printf '%-12s line %5s ms  removed within %4s ms  %s\n' "$name" "$(ms "$asked" "$shown")" "$gone" "$line"
+    fi
+    kill "$HOST_PID" "${lan_pid:-}" 2>/dev/null
+    wait "$HOST_PID" "${lan_pid:-}" 2>/dev/null
+    lan_pid=
+    topology down
+    stop_x
+}
+
+cannot="Friends on the internet cannot join:"
+host_case upnp "" 1425 "Friends on the internet join at 11.0.1.1"
+host_case natpmp-only natpmp-only 1425 "Friends on the internet join at 11.0.1.1"
+host_case port-taken port-taken 1426 "Friends on the internet join at 11.0.1.1:1426"
+host_case noupnp noupnp - "$cannot the router does not answer (UPnP and NAT-PMP are off or missing). Forward TCP port 1425 on the router to 192.168.1.2 by hand."
+host_case cgnat cgnat - "$cannot your router has no internet address of its own (the provider shares one among many homes, or a second router stands in the way). Let your friend host instead."
+exit $failed
