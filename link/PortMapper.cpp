@@ -309,6 +309,12 @@ void PortMapper::stop() {
 
 void PortMapper::stopAndWait(int timeoutMs) {
     stop();
+    // Only a mapping the router has confirmed is worth holding the end up for;
+    // one still being asked for when the program ends lapses with its lease,
+    // rather than freezing the program for the rest of the router search.
+    if (!holding)
+        return;
+    holding = false;
     // Everything queued before runs first, the removal included; the semaphore
     // outlives a wait that gives up.
     auto done = std::make_shared<QSemaphore>();
@@ -319,8 +325,10 @@ void PortMapper::stopAndWait(int timeoutMs) {
 void PortMapper::settle(const reach::Outcome& outcome, int answered) {
     if (!running || answered != round)
         return;
-    if (outcome.answer == Answer::Mapped)
+    if (outcome.answer == Answer::Mapped) {
+        holding = true;
         renewal.start();
+    }
     emit finished(outcome);
 }
 

@@ -37,8 +37,9 @@ public:
     // Removes the mapping at once (on the router thread; returns immediately)
     // and forgets an outcome still to come. Connections already made stay.
     void stop();
-    // The same, for a program about to end without running destructors: returns
-    // once the router has been told, or after timeoutMs.
+    // The same, for a program about to end without running destructors: when the
+    // router has confirmed a mapping, returns once it has been told to remove it,
+    // or after timeoutMs; a mapping still being asked for lapses with its lease.
     void stopAndWait(int timeoutMs);
     bool active() const { return running; }
 
@@ -55,5 +56,6 @@ private:
     RouterSession* const session; // lives on `thread`
     QTimer renewal;
     bool running = false;
-    int round = 0; // which start() an outcome answers
+    bool holding = false; // the router has confirmed a mapping not yet removed
+    int round = 0;        // which start() an outcome answers
 };
