@@ -280,9 +280,12 @@ PortMapper::~PortMapper() {
         },
         Qt::DirectConnection);
     queue([] { QThread::currentThread()->quit(); });
-    // With no event loop to come (the program is ending), the removal is waited
-    // for, briefly; otherwise it goes on alone and the GUI thread is not held up.
-    if (QThread::currentThread()->loopLevel() == 0 && thread->wait(QDeadlineTimer(ShutdownMs)))
+    // With no event loop to come (the program is ending), the removal of a
+    // mapping the router confirmed is waited for, briefly; a router search still
+    // running is not (what it maps lapses with its lease). Otherwise the thread
+    // goes on alone and the GUI thread is not held up.
+    if (QThread::currentThread()->loopLevel() == 0 && (holding || !searching) &&
+        thread->wait(QDeadlineTimer(ShutdownMs)))
         delete thread;
 }
 
@@ -294,6 +297,7 @@ void PortMapper::start(quint16 port) {
     if (running)
         return;
     running = true;
+    searching = true;
     session->cancelled = false;
     queue([s = session, port, r = ++round] { s->map(port, r); });
 }
@@ -323,6 +327,8 @@ void PortMapper::stopAndWait(int timeoutMs) {
 }
 
 void PortMapper::settle(const reach::Outcome& outcome, int answered) {
+    if (answered == round)
+        searching = false;
     if (!running || answered != round)
         return;
     if (outcome.answer == Answer::Mapped) {

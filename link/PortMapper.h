@@ -56,6 +56,7 @@ private:
     RouterSession* const session; // lives on `thread`
     QTimer renewal;
     bool running = false;
-    bool holding = false; // the router has confirmed a mapping not yet removed
-    int round = 0;        // which start() an outcome answers
+    bool holding = false;   // the router has confirmed a mapping not yet removed
+    bool searching = false; // the latest start() has not been answered yet
+    int round = 0;          // which start() an outcome answers
 };
