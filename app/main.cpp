@@ -1,10 +1,10 @@
 // Quorvel: a two-player network chicken fight. The program opens on its splash
 // screen, which hands over to the title screen.
 
-#include "app/CommandLine.h"
-#include "app/Forms.h"
-#include "app/Vars.h"
-#include "app/frmtamberlo.h"
+#include "screens/CommandLine.h"
+#include "screens/Forms.h"
+#include "screens/Vars.h"
+#include "screens/frmtamberlo.h"
 
 #include <QApplication>
 #include <QFile>

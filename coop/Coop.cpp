@@ -1,11 +1,9 @@
 #include "coop/Coop.h"
 
-#include "chicken/ChickenStore.h"
-#include "chicken/Hatchery.h"
+#include "core/Hatchery.h"
+#include "net/ChickenStore.h"
 
 #include <QTextStream>
-
-#include <random>
 
 namespace coop {
 
@@ -67,21 +65,13 @@ QStringList describe(const ChickenRecord& c) {
             QStringLiteral("Can combo: ") + yesNo(c.CanCombo)};
 }
 
-std::function<double()> systemRandom() {
-    std::random_device device;
-    return
-        [engine = std::mt19937_64((static_cast<uint64_t>(device()) << 32) | device())]() mutable {
-            return std::generate_canonical<double, 53>(engine);
-        };
-}
-
 int hatchCommand(const QString& name, int portrait, QTextStream& out, QTextStream& err) {
     const chickenstore::NameCheck check = chickenstore::checkName(name);
     if (!check.refusal.isEmpty()) {
         err << "quorvel-coop: " << check.refusal << Qt::endl;
         return 1;
     }
-    const auto random = systemRandom();
+    const RandomSource random = randomness::unpredictable();
     if (portrait < 0)
         portrait = static_cast<int>(hatchery::PortraitCount * random());
     const ChickenRecord chicken =

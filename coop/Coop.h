@@ -4,7 +4,7 @@
 // reason when that fails, telling its stats in words, and the terminal commands
 // --show and --hatch.
 
-#include "chicken/ChickenRecord.h"
+#include "core/ChickenRecord.h"
 
 #include <QString>
 #include <QStringList>
@@ -39,9 +39,6 @@ inline const QString SampleNote =
 
 // The chicken in plain words, one stat a line ("Kick power: 12").
 QStringList describe(const ChickenRecord& chicken);
-
-// A random source for hatching and saving, seeded from the system.
-std::function<double()> systemRandom();
 
 // Hatches a chicken called `name` with `portrait` (drawn at random when
 // negative) and saves it as the player's chicken; prints it. Exit status 0, or 1

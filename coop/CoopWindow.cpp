@@ -1,9 +1,9 @@
 #include "coop/CoopWindow.h"
 
-#include "app/Controls.h"
-#include "chicken/ChickenStore.h"
-#include "chicken/Hatchery.h"
 #include "coop/Coop.h"
+#include "core/Hatchery.h"
+#include "net/ChickenStore.h"
+#include "screens/Controls.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -57,7 +57,7 @@ const QString Look = QStringLiteral("#frmCoop { background: black; }"
 } // namespace
 
 CoopWindow::CoopWindow(const QString& programFolder)
-    : programFolder_(programFolder), random_(coop::systemRandom()) {
+    : programFolder_(programFolder), random_(randomness::unpredictable()) {
     setObjectName(QStringLiteral("frmCoop"));
     setWindowTitle(QStringLiteral("Chicken Coop"));
     setWindowIcon(QIcon(QStringLiteral(":/pictures/program.ico")));

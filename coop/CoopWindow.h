@@ -3,7 +3,7 @@
 // The Chicken Coop's window: the player's chicken, the flock to pick from, and a
 // hatchery for a new one. Nothing is written until Save.
 
-#include "chicken/ChickenRecord.h"
+#include "core/ChickenRecord.h"
 
 #include <QWidget>
 

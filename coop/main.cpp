@@ -2,10 +2,10 @@
 // hatches a new one, and saves it as the player's chicken for the game. With
 // --show or --hatch it works in the terminal, without a window.
 
-#include "app/CommandLine.h"
-#include "chicken/Hatchery.h"
 #include "coop/Coop.h"
 #include "coop/CoopWindow.h"
+#include "core/Hatchery.h"
+#include "screens/CommandLine.h"
 
 #include <QApplication>
 #include <QTextStream>

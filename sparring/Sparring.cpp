@@ -1,9 +1,8 @@
 #include "sparring/Sparring.h"
 
-#include "app/Vars.h"
-#include "chicken/ChickenFile.h"
-#include "fight/Rules.h"
-#include "link/Winsock.h"
+#include "core/ChickenFile.h"
+#include "core/Rules.h"
+#include "net/Winsock.h"
 
 #include <QFile>
 #include <QTimer>
@@ -19,11 +18,13 @@ constexpr int reactionSpanMs = 251; // up to 400 ms
 } // namespace
 
 Sparring::Sparring(const ChickenRecord& chicken, RandomSource draws, QObject* parent)
-    : QObject(parent), ownChicken(chicken), random(std::move(draws)), reaction(new QTimer(this)) {
+    : QObject(parent), ownChicken(chicken), random(std::move(draws)), charge(new QTimer(this)),
+      reaction(new QTimer(this)) {
     reaction->setSingleShot(true);
     reaction->setTimerType(Qt::PreciseTimer);
+    connect(charge, &QTimer::timeout, this, [this] { connection->game().chargeTick(); });
     connect(reaction, &QTimer::timeout, this,
-            [this] { connection->game.action(rules::bestAction(ownChicken, opponentChicken)); });
+            [this] { connection->game().action(rules::bestAction(ownChicken, opponentChicken)); });
 }
 
 ChickenRecord Sparring::sampleChicken() {
@@ -36,7 +37,7 @@ ChickenRecord Sparring::sampleChicken() {
 }
 
 QString Sparring::errorText() const {
-    return connection != nullptr ? connection->socket->ErrorText() : QString();
+    return connection != nullptr ? connection->socket()->ErrorText() : QString();
 }
 
 static const std::string Waiting =
@@ -49,7 +50,13 @@ void Sparring::play(Connection::Side side, const char* receiving) {
                         .receiving = receiving,
                         .sending = "Sending our chicken . . .",
                         .complete = "Transfer complete: the fight starts in a second . . ."},
-                       ownChicken, opponentChicken, random, *this, std::nullopt, this);
+                       ownChicken, opponentChicken, random, *this, this);
+    connect(connection->socket(), &Winsock::ConnectionRequest, connection, &Connection::accept);
+    connect(connection->socket(), &Winsock::DataArrival, connection, &Connection::dataArrival);
+    connect(connection->transferTimer(), &QTimer::timeout, this,
+            [this] { connection->game().transferTick(); });
+    connect(connection->waitTimer(), &QTimer::timeout, this,
+            [this] { connection->game().waitEnded(); });
 }
 
 bool Sparring::host() {
@@ -63,19 +70,29 @@ bool Sparring::host() {
 void Sparring::join(const QString& address) {
     // The joiner sends first: the opponent's chicken comes after ours.
     play(Connection::Side::Joiner, "Receiving the opponent's chicken . . .");
-    connect(connection->socket, &Winsock::Connected, this,
+    connect(connection->socket(), &Winsock::Connected, this,
             [this] { emit status(QStringLiteral("Connected: waiting for the host . . .")); });
     emit status(QStringLiteral("Connecting to %1 on port %2 . . .").arg(address).arg(MatchPort));
-    connection->socket->Connect(address);
+    connection->socket()->Connect(address);
 }
 
 void Sparring::statusChanged(const std::string& text) {
     emit status(QString::fromStdString(text));
 }
 
+void Sparring::chargeBegins(int intervalMs) {
+    charge->setInterval(intervalMs);
+    charge->start();
+}
+
+void Sparring::chargeRunning(bool run) {
+    runKeepingBeat(charge, run);
+}
+
 void Sparring::refreshed() {
     // The offer is withdrawn (a blow of no damage came in): nothing to press.
     reaction->stop();
+    runKeepingBeat(charge, true);
 }
 
 void Sparring::actionsOffered(const std::array<bool, 3>& offered) {
@@ -95,10 +112,11 @@ void Sparring::ended(match::Result result) {
     if (result == match::Result::Draw)
         commented("Draw!");
     connection->stop();
+    charge->stop();
     reaction->stop();
     // Once the peer's stream has ended it has read all it will: no need to linger.
-    connect(connection->socket, &Winsock::ConnectionLost, this, [this] { finish(0); });
-    if (connection->socket->State() != Winsock::sckConnected) {
+    connect(connection->socket(), &Winsock::ConnectionLost, this, [this] { finish(0); });
+    if (connection->socket()->State() != Winsock::sckConnected) {
         finish(0);
         return;
     }
@@ -124,5 +142,6 @@ void Sparring::finish(int exitStatus) {
     if (exitStatus == 0)
         connection->finishSending(lingerMs);
     connection->stop();
+    charge->stop();
     emit finished(exitStatus);
 }

@@ -6,8 +6,7 @@
 // light up, a person's reaction time later. What is its own: its chicken, that choice of attack,
 // and telling what happens as commentary and status lines; the connection does the rest.
 
-#include "app/Vars.h"
-#include "link/Connection.h" // the chicken record, the match and its view
+#include "net/Connection.h" // the chicken record, the match and its view
 
 #include <optional>
 
@@ -17,8 +16,7 @@ public:
     static constexpr quint16 MatchPort = wire::MatchPort;
 
     // Every roll, and every reaction time, draws from `random`.
-    explicit Sparring(const ChickenRecord& chicken, RandomSource random = Vars::randomSource(),
-                      QObject* parent = nullptr);
+    Sparring(const ChickenRecord& chicken, RandomSource random, QObject* parent = nullptr);
 
     // The chicken that comes with the program (Bruno).
     static ChickenRecord sampleChicken();
@@ -55,6 +53,8 @@ private:
 
     // What the match shows, here as commentary and status lines.
     void statusChanged(const std::string& text) override;
+    void chargeBegins(int intervalMs) override;
+    void chargeRunning(bool run) override;
     void refreshed() override;
     void actionsOffered(const std::array<bool, 3>& offered) override;
     void commented(const std::string& line) override;
@@ -65,6 +65,7 @@ private:
     ChickenRecord ownChicken;
     ChickenRecord opponentChicken;
     const RandomSource random;
+    QTimer* charge;   // the own charge's tick
     QTimer* reaction; // from an attack on offer to the press of its button
     Connection* connection = nullptr;
     bool done = false; // finished has been emitted

@@ -1,7 +1,7 @@
 // quorvel-sparring: a practice opponent for Quorvel. It plays one match against
 // the game over the network, without any window, and prints the commentary.
 
-#include "chicken/ChickenStore.h"
+#include "net/ChickenStore.h"
 #include "sparring/Sparring.h"
 
 #include <QCommandLineOption>
@@ -105,7 +105,7 @@ int main(int argc, char* argv[]) {
         chicken = *loaded.chicken;
     }
 
-    Sparring sparring(chicken);
+    Sparring sparring(chicken, randomness::unpredictable());
     QObject::connect(&sparring, &Sparring::commentary, [](const QByteArray& line) {
         // Names are bytes of the game's 8-bit character set, shown as Latin-1.
         say(stdout, QString::fromLatin1(line));

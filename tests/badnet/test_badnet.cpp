@@ -2,7 +2,7 @@
 // namespace this suite runs in (lossy.sh): a short outage is survived, and a
 // message sent after acknowledgement waits for the peer's acknowledgements.
 
-#include "link/Winsock.h"
+#include "net/Winsock.h"
 
 #include <QElapsedTimer>
 #include <QHostAddress>

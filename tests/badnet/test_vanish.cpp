@@ -7,11 +7,11 @@
 #include "hostile/harness.h"
 #include "screens/peer.h"
 
-#include "app/Forms.h"
-#include "app/Platform.h"
-#include "app/Vars.h"
-#include "fight/frmFight.h"
-#include "link/ConnectionScreen.h"
+#include "screens/ConnectionScreen.h"
+#include "screens/Forms.h"
+#include "screens/Platform.h"
+#include "screens/Vars.h"
+#include "screens/frmFight.h"
 
 #include <QElapsedTimer>
 #include <QLabel>

@@ -1,10 +1,10 @@
 #pragma once
 
 // A script of wanted results, so that tests can say "the next roll of
-// Random(1, 6) gives 4" instead of inventing fractions. It drives Vars::Random
-// (the screens' rolls), or, handed in, the core's.
+// Random(1, 6) gives 4" instead of inventing fractions. Handed in, it drives the
+// core's rolls; ProgramRandom (common/ProgramRandom.h) drives Vars::Random.
 
-#include "app/Vars.h"
+#include "core/Random.h"
 
 #include <cmath>
 #include <deque>
@@ -12,15 +12,8 @@
 
 class ScriptedRandom {
 public:
-    enum Use { Program, HandedIn };
-    explicit ScriptedRandom(Use use = Program) : program(use == Program) {
-        if (program)
-            Vars::setRandomSource(source());
-    }
-    ~ScriptedRandom() {
-        if (program)
-            Vars::setRandomSource({});
-    }
+    enum Use { HandedIn };
+    explicit ScriptedRandom(Use = HandedIn) {}
     ScriptedRandom(const ScriptedRandom&) = delete;
     ScriptedRandom& operator=(const ScriptedRandom&) = delete;
 
@@ -46,7 +39,6 @@ private:
         ++count;
         return r;
     }
-    const bool program;
     std::deque<double> draws;
     int count = 0;
 };

@@ -2,8 +2,8 @@
 // statuses and messages, and the window, whose every control a keyboard and a
 // screen reader reach, and which writes nothing until Save.
 
-#include "chicken/ChickenFile.h"
 #include "coop/CoopWindow.h"
+#include "core/ChickenFile.h"
 
 #include <QAbstractButton>
 #include <QAccessible>

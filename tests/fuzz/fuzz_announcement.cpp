@@ -3,7 +3,7 @@
 // fits), and whatever has that canonical form must be taken; a datagram built
 // from the input's own port and name reads back as them.
 
-#include "link/Announcement.h"
+#include "core/Announcement.h"
 
 #include <charconv>
 #include <cstddef>

@@ -3,7 +3,7 @@
 // well-formed messages only and equal to a slow reading by trial, and every
 // message built from the input reading back as itself.
 
-#include "link/Wire.h"
+#include "core/Wire.h"
 
 #include <cstddef>
 #include <cstdint>

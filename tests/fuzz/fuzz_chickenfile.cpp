@@ -4,7 +4,7 @@
 // as a plain file (divisor 1, offset 0, its name quoted), reads back the same,
 // with its fields on one line or one to a line.
 
-#include "chicken/ChickenFile.h"
+#include "core/ChickenFile.h"
 
 #include <cstddef>
 #include <cstdint>

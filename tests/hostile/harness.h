@@ -5,7 +5,7 @@
 // whether the program kept the event loop turning, and a wait for the program
 // to have read everything the peer sent.
 
-#include "chicken/ChickenRecord.h"
+#include "core/ChickenRecord.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

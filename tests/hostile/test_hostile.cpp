@@ -9,13 +9,13 @@
 #include "harness.h"
 #include "screens/peer.h"
 
-#include "app/Forms.h"
-#include "app/Helpers.h"
-#include "app/Platform.h"
-#include "app/Vars.h"
-#include "app/frmTitle.h"
-#include "fight/frmFight.h"
-#include "link/ConnectionScreen.h"
+#include "screens/ConnectionScreen.h"
+#include "screens/Forms.h"
+#include "screens/Helpers.h"
+#include "screens/Platform.h"
+#include "screens/Vars.h"
+#include "screens/frmFight.h"
+#include "screens/frmTitle.h"
 
 #include <QHostAddress>
 #include <QLabel>

@@ -10,10 +10,10 @@
 #include "harness.h"
 #include "screens/peer.h"
 
-#include "app/Forms.h"
-#include "app/Platform.h"
-#include "app/Vars.h"
-#include "fight/frmFight.h"
+#include "screens/Forms.h"
+#include "screens/Platform.h"
+#include "screens/Vars.h"
+#include "screens/frmFight.h"
 
 #include <QElapsedTimer>
 #include <QProgressBar>

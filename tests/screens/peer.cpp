@@ -1,11 +1,11 @@
 #include "peer.h"
 
-#include "app/Forms.h"
-#include "app/Platform.h"
-#include "app/Vars.h"
-#include "fight/frmFight.h"
-#include "link/frmWinSock2.h"
-#include "link/frmWinsock1.h"
+#include "screens/Forms.h"
+#include "screens/Platform.h"
+#include "screens/Vars.h"
+#include "screens/frmFight.h"
+#include "screens/frmWinSock2.h"
+#include "screens/frmWinsock1.h"
 
 #include <QFileInfo>
 #include <QHostAddress>

@@ -4,7 +4,7 @@
 // port that sends exact bytes and records every byte it receives with the time
 // it arrived. Plus the set-up every screen suite shares.
 
-#include "chicken/ChickenRecord.h"
+#include "core/ChickenRecord.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

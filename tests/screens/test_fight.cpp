@@ -4,14 +4,14 @@
 
 #include "peer.h"
 
-#include "app/Forms.h"
-#include "app/Platform.h"
-#include "app/Vars.h"
-#include "common/ScriptedRandom.h"
-#include "fight/frmFight.h"
-#include "link/Winsock.h"
-#include "link/frmWinSock2.h"
-#include "link/frmWinsock1.h"
+#include "common/ProgramRandom.h"
+#include "net/Winsock.h"
+#include "screens/Forms.h"
+#include "screens/Platform.h"
+#include "screens/Vars.h"
+#include "screens/frmFight.h"
+#include "screens/frmWinSock2.h"
+#include "screens/frmWinsock1.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
@@ -184,7 +184,7 @@ private slots:
         QCOMPARE(peer.received(), chargeMessages(1, 10));
 
         {
-            ScriptedRandom rolls;
+            ProgramRandom rolls;
             rolls.roll(1, 17, 5).roll(1, 8, 5).roll(1, 3, 2); // equal rolls miss
             f.cmd[0]->click();
             QVERIFY(rolls.exhausted());
@@ -267,7 +267,7 @@ private slots:
         peer.forget();
         const int a[] = {17, 14, 20}, d[] = {8, 8, 20};
         {
-            ScriptedRandom rolls;
+            ProgramRandom rolls;
             rolls.roll(1, a[action], attack).roll(1, d[action], defence).roll(1, 3, lineRoll);
             if (!sent.isEmpty())
                 rolls.roll(1, 5, 1); // the hit sound
@@ -370,7 +370,7 @@ private slots:
         f.bar1->setValue(10);
         f.cmd[0]->setEnabled(true);
 
-        std::optional<ScriptedRandom> rolls;
+        std::optional<ProgramRandom> rolls;
         if (lineRoll != 0) {
             rolls.emplace().roll(1, 3, lineRoll);
             if (sound == "hit")
@@ -441,7 +441,7 @@ private slots:
         if (won) {
             fight().tmr1->stop();
             fight().cmd[0]->setEnabled(true);
-            ScriptedRandom rolls;
+            ProgramRandom rolls;
             rolls.roll(1, 17, 10).roll(1, 8, 1).roll(1, 3, 1).roll(1, 5, 1);
             fight().cmd[0]->click();
             QTRY_VERIFY(platform::programEnded());
@@ -478,7 +478,7 @@ private slots:
             Qt::SingleShotConnection);
         fight().tmr1->stop();
         fight().cmd[0]->setEnabled(true);
-        ScriptedRandom rolls;
+        ProgramRandom rolls;
         rolls.roll(1, 17, 10).roll(1, 8, 1).roll(1, 3, 1).roll(1, 5, 1).roll(1, 3, 1).roll(1, 5, 1);
         fight().cmd[0]->click();
         QTRY_VERIFY(platform::programEnded());

@@ -5,14 +5,14 @@
 
 #include "peer.h"
 
-#include "app/Forms.h"
-#include "app/Platform.h"
-#include "app/Vars.h"
-#include "app/frmTitle.h"
-#include "fight/frmFight.h"
-#include "link/PortMapper.h"
-#include "link/Winsock.h"
-#include "link/frmWinsock1.h"
+#include "net/PortMapper.h"
+#include "net/Winsock.h"
+#include "screens/Forms.h"
+#include "screens/Platform.h"
+#include "screens/Vars.h"
+#include "screens/frmFight.h"
+#include "screens/frmTitle.h"
+#include "screens/frmWinsock1.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -5,13 +5,13 @@
 
 #include "peer.h"
 
-#include "app/Forms.h"
-#include "app/Platform.h"
-#include "app/Vars.h"
-#include "app/frmTitle.h"
-#include "fight/frmFight.h"
-#include "link/Winsock.h"
-#include "link/frmWinSock2.h"
+#include "net/Winsock.h"
+#include "screens/Forms.h"
+#include "screens/Platform.h"
+#include "screens/Vars.h"
+#include "screens/frmFight.h"
+#include "screens/frmTitle.h"
+#include "screens/frmWinSock2.h"
 
 #include <QLabel>
 #include <QTimer>

@@ -5,14 +5,14 @@
 
 #include "peer.h"
 
-#include "app/Forms.h"
-#include "app/Vars.h"
-#include "app/frmTitle.h"
 #include "common/Sanitized.h"
-#include "link/Announcement.h"
-#include "link/Lan.h"
-#include "link/frmWinSock2.h"
-#include "link/frmWinsock1.h"
+#include "core/Announcement.h"
+#include "net/Lan.h"
+#include "screens/Forms.h"
+#include "screens/Vars.h"
+#include "screens/frmTitle.h"
+#include "screens/frmWinSock2.h"
+#include "screens/frmWinsock1.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

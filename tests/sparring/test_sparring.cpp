@@ -5,14 +5,14 @@
 
 #include "screens/peer.h"
 
-#include "app/Forms.h"
-#include "app/Platform.h"
-#include "app/Vars.h"
-#include "chicken/ChickenFile.h"
-#include "fight/Rules.h"
-#include "fight/frmFight.h"
-#include "link/frmWinSock2.h"
-#include "link/frmWinsock1.h"
+#include "core/ChickenFile.h"
+#include "core/Rules.h"
+#include "screens/Forms.h"
+#include "screens/Platform.h"
+#include "screens/Vars.h"
+#include "screens/frmFight.h"
+#include "screens/frmWinSock2.h"
+#include "screens/frmWinsock1.h"
 #include "sparring/Sparring.h"
 
 #include <QProcess>
@@ -66,7 +66,7 @@ class TestSparring : public QObject {
         Sparring sparring;
         QList<QByteArray> lines;
         QSignalSpy finished{&sparring, &Sparring::finished};
-        explicit Opponent(const ChickenRecord& c) : sparring(c) {
+        explicit Opponent(const ChickenRecord& c) : sparring(c, Vars::randomSource()) {
             sparring.lingerMs = 100;
             QObject::connect(&sparring, &Sparring::commentary,
                              [this](const QByteArray& l) { lines << l; });

@@ -8,8 +8,8 @@
 // 35%..65%, every hatched chicken's own rate in 20%..80%), 1 when it is not, 2
 // on a usage error or an unreadable flock file.
 
-#include "chicken/ChickenFile.h"
-#include "fight/Simulation.h"
+#include "core/ChickenFile.h"
+#include "core/Simulation.h"
 
 #include <algorithm>
 #include <cstdio>

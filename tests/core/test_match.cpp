@@ -1,0 +1,234 @@
+// The match core without any window or socket: scripts of events in, the
+// messages sent and what the front end is told out. Each row is one behaviour
+// that the screens and the practice opponent rely on alike.
+
+#include "common/ScriptedRandom.h"
+
+#include "core/Match.h"
+
+#include <QStringList>
+#include <QtTest>
+
+namespace {
+
+// Every message sent, "!" marking those that wait for the peer's acknowledgement,
+// and "close" where the match said it would send nothing more.
+struct Link final : match::Link {
+    QStringList sent;
+    bool broken = false;
+    bool holding = false; // a record message still waits for its acknowledgement
+    bool send(std::string_view m) override { return record(QString::fromLatin1(m)); }
+    bool sendAfterAcknowledged(std::string_view m) override {
+        return record("!" + QString::fromLatin1(m));
+    }
+    bool record(const QString& m) {
+        if (!broken)
+            sent << m;
+        return !broken;
+    }
+    bool holdsBack() const override { return holding; }
+    void closeSending() override { sent << "close"; }
+    std::string reason() const override { return "reset by peer"; }
+};
+
+// What the front end is told, one short word each; the end with both hit points.
+struct View final : match::View {
+    QStringList told;
+    const ChickenRecord* own = nullptr;
+    const ChickenRecord* opponent = nullptr;
+    void statusChanged(const std::string& t) override { told << "status " + q(t); }
+    void transferRunning(bool r) override { told << (r ? "transfer" : "transfer off"); }
+    void waitRunning(bool r) override { told << (r ? "wait" : "wait off"); }
+    void fightOpened() override { told << "fight"; }
+    void chargeBegins(int ms) override { told << "charge every " + QString::number(ms); }
+    void chargeRunning(bool r) override { told << (r ? "charge on" : "charge off"); }
+    void refreshed() override { told << "refreshed"; }
+    void opponentChargeShown(int c) override { told << "bar2 " + QString::number(c); }
+    void actionsOffered(const std::array<bool, 3>& o) override {
+        told << QStringLiteral("offer %1%2%3").arg(o[0]).arg(o[1]).arg(o[2]);
+    }
+    void commented(const std::string& l) override { told << q(l); }
+    void sound(match::Sound s) override { told << (s == match::Sound::Hit ? "hit!" : "deflect!"); }
+    void resultBoundBegins(int ms) override { told << "bound " + QString::number(ms); }
+    void ended(match::Result r) override {
+        told << QStringLiteral("%1 %2/%3")
+                    .arg(r == match::Result::Won    ? "won"
+                         : r == match::Result::Lost ? "lost"
+                                                    : "draw")
+                    .arg(own->HitPoints)
+                    .arg(opponent->HitPoints);
+    }
+    void connectionLost(const std::string& s) override { told << "lost " + q(s); }
+    void opponentLeft() override { told << "left"; }
+    static QString q(const std::string& s) { return QString::fromLatin1(s); }
+};
+
+ChickenRecord record(const char* name, int16_t hitPoints) {
+    ChickenRecord c;
+    c.Name = name;
+    c.KickPower = 12;
+    c.PeckPower = 8;
+    c.Speed = 100;
+    c.Obedience = 100;
+    c.HitPoints = hitPoints;
+    c.KickSkill = 5;
+    c.PeckSkill = 6;
+    c.CanPeck = -1;
+    return c;
+}
+
+const match::Match::Role Host{"taken", "sending", "sent", false, {}};
+const match::Match::Role Join{{}, "sending", "sent", true, "received"};
+
+} // namespace
+
+class TestMatch : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Events: "take", "tick" (transfer), "wait", "open", "charge", "act N",
+    // "lost", "bound" (the wait for the result has passed), "quit", "break"
+    // (sends fail from now on), "hold"/"release" (a record message waits for its
+    // acknowledgement / has gone), or anything else: an arrival. Rolls:
+    // Random(1, n) results in order, as "n:result".
+    void events_data() {
+        QTest::addColumn<bool>("joiner");
+        QTest::addColumn<QStringList>("events");
+        QTest::addColumn<QStringList>("rolls");
+        QTest::addColumn<QStringList>("sent");
+        QTest::addColumn<QStringList>("told");
+        using L = QStringList;
+        const L tenTicks(10, "tick");
+        QTest::newRow("host: the joiner's ready hands over the turn")
+            << false << (L{"take", "ARex", "0"} + tenTicks) << L{}
+            << L{"0", "!AKid", "!B12", "!C8", "!D100", "!E50", "!F20", "!G0", "!H5", "!I6"}
+            << L{"status taken", "status sending", "transfer",
+                 "status sent",  "transfer off",   "wait"};
+        QTest::newRow("join: records, then the ready signal; the host's last record")
+            << true << (L{"0"} + tenTicks + L{"I7"}) << L{}
+            << L{"!AKid", "!B12", "!C8", "!D100", "!E50", "!F20", "!G0", "!H5", "!I6", "!0"}
+            << L{"status sending", "transfer",        "status sent",
+                 "transfer off",   "status received", "wait"};
+        QTest::newRow("a record held back holds the exchange's steps")
+            << false << L{"take", "ARex", "0", "tick", "hold", "tick", "tick", "release", "tick"}
+            << L{} << L{"0", "!AKid", "!B12"} << L{"status taken", "status sending", "transfer"};
+        QTest::newRow("probe answered at any step") << false << L{"90"} << L{} << L{"91"} << L{};
+        QTest::newRow("the wait's end opens the fight once")
+            << false << L{"wait", "open"} << L{} << L{}
+            << L{"wait off", "fight", "charge every 10", "Kid VS Rex"};
+        QTest::newRow("an early charge opens the fight first")
+            << false << L{"J4", "J5"} << L{} << L{}
+            << L{"fight", "charge every 10", "Kid VS Rex", "bar2 4", "bar2 5"};
+        QTest::newRow("full charge offers what the chicken can do")
+            << false << (L{"open"} + L(10, "charge")) << L{"100:1"}
+            << L{"J1", "J2", "J3", "J4", "J5", "J6", "J7", "J8", "J9", "J10"}
+            << L{"charge off", "offer 110"};
+        QTest::newRow("a refusal keeps the charge running, from 1")
+            << false << (L{"open"} + L(10, "charge")) << L{"100:100"}
+            << L{"J1", "J2", "J3", "J4", "J5", "J6", "J7", "J8", "J9", "J10", "10"}
+            << L{"Kid refuses to fight.", "refreshed"};
+        QTest::newRow("a hit is sent, taken off and told")
+            << false << L{"open", "act 0"} << L{"17:9", "8:3", "3:1"} << L{"K6"}
+            << L{"refreshed", "Kid does 6 point(s) of damage!", "refreshed", "hit!"};
+        QTest::newRow("a miss sends nothing")
+            << false << L{"open", "act 1"} << L{"14:2", "8:5", "3:3"} << L{}
+            << L{"refreshed", "deflect!", "Kid misses.", "refreshed"};
+        // After the own finishing blow nothing more is sent; the result waits for
+        // the peer's stream to end, a blow that crossed ours, or the bound.
+        const L finishing{"refreshed", "hit!", "charge off", "offer 000", "bound 1800"};
+        QTest::newRow("finishing blow; one sent before ours is applied; the stream's end wins")
+            << false << L{"open", "act 0", "90", "K9", "lost", "act 0", "bound"}
+            << L{"17:17", "8:1", "3:1", "3:2"} << L{"K16", "close"}
+            << L{"refreshed", "Kid does 16 point(s) of damage!"} + finishing +
+                   L{"Rex whacks Kid for 9 point(s)!", "hit!", "charge off", "Kid wins the match!",
+                     "won 11/-6"};
+        QTest::newRow("host: finishing blows crossed, a draw with both lowered")
+            << false << L{"open", "act 0", "K25", "bound", "lost"}
+            << L{"17:17", "8:1", "3:1", "3:3"} << L{"K16", "close"}
+            << L{"refreshed", "Kid does 16 point(s) of damage!"} + finishing +
+                   L{"Rex attacks for 25 damage!", "hit!", "charge off", "draw -5/-6"};
+        QTest::newRow("join: finishing blows crossed at exactly 0, a draw")
+            << true << L{"open", "act 0", "K20"} << L{"17:12", "8:2", "3:3", "3:1"}
+            << L{"K10", "close"}
+            << L{"refreshed", "Kid attacks for 10 damage!"} + finishing +
+                   L{"Rex does 20 point(s) of damage!", "hit!", "charge off", "draw 0/0"};
+        QTest::newRow("finishing blow, nothing comes: won at the bound; then nothing is told")
+            << false << L{"open", "act 0", "bound", "lost", "K30"} << L{"17:17", "8:1", "3:2"}
+            << L{"K16", "close"}
+            << L{"refreshed", "Kid whacks Rex for 16 point(s)!"} + finishing +
+                   L{"charge off", "Kid wins the match!", "won 20/-6"};
+        QTest::newRow("a losing blow received ends it at once, later ones are not read")
+            << false << L{"K40", "K3", "lost"} << L{"3:2"} << L{"close"}
+            << L{"fight",
+                 "charge every 10",
+                 "Kid VS Rex",
+                 "Rex whacks Kid for 40 point(s)!",
+                 "hit!",
+                 "charge off",
+                 "Rex wins the match!",
+                 "lost -20/10"};
+        QTest::newRow("no damage received refreshes")
+            << false << L{"open", "K0"} << L{"3:1"} << L{}
+            << L{"deflect!", "Rex's attack has been deflected.", "refreshed"};
+        QTest::newRow("lost before the fight: the status says why")
+            << false << L{"take", "lost"} << L{} << L{"0"}
+            << L{"status taken", "transfer off", "wait off", "lost Connection lost: reset by peer"};
+        QTest::newRow("a failed send is a lost connection")
+            << false << L{"open", "break", "charge", "charge"} << L{} << L{}
+            << L{"charge off", "offer 000", "left"};
+        QTest::newRow("leaving ends it quietly")
+            << false << L{"open", "quit", "lost", "10"} << L{} << L{} << L{"charge off"};
+    }
+    void events() {
+        QFETCH(bool, joiner);
+        QFETCH(QStringList, events);
+        QFETCH(QStringList, rolls);
+        QFETCH(QStringList, sent);
+        QFETCH(QStringList, told);
+        ChickenRecord own = record("Kid", 20);
+        ChickenRecord opponent = record("Rex", 10);
+        own.Obedience = 50;
+        Link link;
+        View view;
+        view.own = &own;
+        view.opponent = &opponent;
+        ScriptedRandom random(ScriptedRandom::HandedIn);
+        match::Match game(own, opponent, joiner ? Join : Host, &link, view, random.source());
+        for (const QString& r : rolls)
+            random.roll(1, r.section(':', 0, 0).toInt(), r.section(':', 1).toInt());
+        for (const QString& event : events) {
+            const int before = int(view.told.size());
+            if (event == "take")
+                game.connectionTaken();
+            else if (event == "tick")
+                game.transferTick();
+            else if (event == "wait")
+                game.waitEnded();
+            else if (event == "open") {
+                game.openFight();
+                view.told.resize(before); // what opening shows has rows of its own
+            } else if (event == "charge")
+                game.chargeTick();
+            else if (event == "break")
+                link.broken = true;
+            else if (event == "hold" || event == "release")
+                link.holding = event == "hold";
+            else if (event.startsWith("act "))
+                game.action(event.mid(4).toInt());
+            else if (event == "lost")
+                game.connectionLost();
+            else if (event == "bound")
+                game.resultBoundPassed();
+            else if (event == "quit")
+                game.quit();
+            else
+                game.arrival(event.toLatin1().toStdString());
+        }
+        QVERIFY(random.exhausted());
+        QCOMPARE(link.sent, sent);
+        QCOMPARE(view.told, told);
+    }
+};
+
+QTEST_MAIN(TestMatch)
+#include "test_match.moc"

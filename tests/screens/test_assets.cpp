@@ -1,0 +1,296 @@
+// The pictures, the sounds and the portrait gallery: formats and sizes the
+// program and the platform rely on, the gallery's lookup and layout.
+
+#include "screens/Forms.h"
+#include "screens/Twips.h"
+#include "screens/frmpics.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QImageReader>
+#include <QLabel>
+#include <QtEndian>
+#include <QtTest>
+
+#include <optional>
+
+namespace {
+
+const QString Assets = QStringLiteral(QUORVEL_ASSETS);
+
+QByteArray contents(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+QString portraitName(int index) {
+    return QStringLiteral("portrait%1.jpg").arg(index, 2, 10, QLatin1Char('0'));
+}
+
+quint16 le16(const QByteArray& data, qsizetype at) {
+    return qFromLittleEndian<quint16>(data.constData() + at);
+}
+quint32 le32(const QByteArray& data, qsizetype at) {
+    return qFromLittleEndian<quint32>(data.constData() + at);
+}
+quint16 be16(const QByteArray& data, qsizetype at) {
+    return qFromBigEndian<quint16>(data.constData() + at);
+}
+
+struct JpegInfo {
+    bool jfif = false;
+    int frameMarker = 0; // 0xC0 baseline, 0xC2 progressive, ...
+    int components = 0;
+};
+
+// Walks the marker segments from the start of image to the start of scan.
+std::optional<JpegInfo> jpegInfo(const QByteArray& data) {
+    if (data.size() < 4 || quint8(data[0]) != 0xFF || quint8(data[1]) != 0xD8)
+        return std::nullopt;
+    JpegInfo info;
+    qsizetype at = 2;
+    while (at + 4 <= data.size()) {
+        if (quint8(data[at]) != 0xFF)
+            return std::nullopt;
+        const int marker = quint8(data[at + 1]);
+        const int length = be16(data, at + 2);
+        if (marker == 0xDA)
+            return info;
+        if (marker == 0xE0 && data.mid(at + 4, 5) == QByteArray("JFIF\0", 5))
+            info.jfif = true;
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
+            marker != 0xCC) {
+            info.frameMarker = marker;
+            info.components = quint8(data[at + 9]);
+        }
+        at += 2 + length;
+    }
+    return std::nullopt;
+}
+
+struct WavInfo {
+    int format = 0;
+    int channels = 0;
+    int rate = 0;
+    int bits = 0;
+    QByteArray samples;
+};
+
+std::optional<WavInfo> wavInfo(const QByteArray& data) {
+    if (data.size() < 12 || !data.startsWith("RIFF") || data.mid(8, 4) != "WAVE" ||
+        le32(data, 4) != quint32(data.size() - 8))
+        return std::nullopt;
+    WavInfo info;
+    bool haveFormat = false;
+    qsizetype at = 12;
+    while (at + 8 <= data.size()) {
+        const QByteArray id = data.mid(at, 4);
+        const qsizetype size = le32(data, at + 4);
+        if (at + 8 + size > data.size())
+            return std::nullopt;
+        if (id == "fmt " && size >= 16) {
+            info.format = le16(data, at + 8);
+            info.channels = le16(data, at + 10);
+            info.rate = static_cast<int>(le32(data, at + 12));
+            info.bits = le16(data, at + 22);
+            haveFormat = true;
+        } else if (id == "data") {
+            info.samples = data.mid(at + 8, size);
+        }
+        at += 8 + size + (size & 1);
+    }
+    if (!haveFormat)
+        return std::nullopt;
+    return info;
+}
+
+const char* const SoundFiles[] = {"0.wav", "1.wav", "2.wav", "3.wav",
+                                  "4.wav", "7.wav", "9.wav", "10.wav"};
+
+} // namespace
+
+class TestAssets : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup() { Forms::unloadAll(); }
+
+    void portraitsAreSmallColourBaselineJpegs_data() {
+        QTest::addColumn<int>("index");
+        for (int i = 0; i < frmpics::PortraitCount; ++i)
+            QTest::addRow("%d", i) << i;
+    }
+    void portraitsAreSmallColourBaselineJpegs() {
+        QFETCH(int, index);
+        const QString path = Assets + QStringLiteral("/pictures/") + portraitName(index);
+        const auto info = jpegInfo(contents(path));
+        QVERIFY2(info, qPrintable(path));
+        QVERIFY(info->jfif);
+        QCOMPARE(info->frameMarker, 0xC0);
+        QCOMPARE(info->components, 3);
+        const QImage image(path);
+        QCOMPARE(image.size(), QSize(50, 50));
+        QVERIFY(!image.allGray());
+    }
+
+    void portraitsAreDistinct() {
+        QList<QImage> seen;
+        for (int i = 0; i < frmpics::PortraitCount; ++i) {
+            const QImage image(Assets + QStringLiteral("/pictures/") + portraitName(i));
+            for (qsizetype j = 0; j < seen.size(); ++j)
+                QVERIFY2(image != seen[j], qPrintable(QStringLiteral("%1 and %2").arg(j).arg(i)));
+            seen.append(image);
+        }
+    }
+
+    void splashIsALightBanner() {
+        const QString path = Assets + QStringLiteral("/pictures/splash.jpg");
+        const auto info = jpegInfo(contents(path));
+        QVERIFY(info);
+        QCOMPARE(info->components, 3);
+        const QImage image(path);
+        QCOMPARE(image.size(), QSize(398, 78));
+        // Navy texts stand on it: every part of it stays light.
+        for (int y = 0; y < image.height(); y += 3)
+            for (int x = 0; x < image.width(); x += 3)
+                QVERIFY2(QColor(image.pixel(x, y)).lightness() > 150,
+                         qPrintable(QStringLiteral("dark at %1,%2").arg(x).arg(y)));
+    }
+
+    void icons_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QList<int>>("sizes");
+        QTest::addColumn<int>("bitsPerPixel");
+        QTest::newRow("splash icon") << "splashicon.ico" << QList<int>{32} << 8;
+        QTest::newRow("program icon") << "program.ico" << QList<int>{32} << 8;
+        QTest::newRow("connection") << "connection.ico" << QList<int>{32, 16} << 4;
+        QTest::newRow("fight") << "fight.ico" << QList<int>{32, 16} << 4;
+    }
+    void icons() {
+        QFETCH(QString, name);
+        QFETCH(QList<int>, sizes);
+        QFETCH(int, bitsPerPixel);
+
+        // As the program sees them, from its resources.
+        QImageReader reader(QStringLiteral(":/pictures/") + name);
+        QCOMPARE(reader.imageCount(), sizes.size());
+        for (int size : sizes) {
+            const QImage image = reader.read();
+            QCOMPARE(image.size(), QSize(size, size));
+            reader.jumpToNextImage();
+        }
+
+        // The colour depth, from the icon directory and each image's header.
+        const QByteArray data = contents(Assets + QStringLiteral("/pictures/") + name);
+        QVERIFY(data.size() > 6);
+        QCOMPARE(int(le16(data, 4)), sizes.size());
+        for (qsizetype i = 0; i < sizes.size(); ++i) {
+            const qsizetype entry = 6 + 16 * i;
+            QCOMPARE(int(le16(data, entry + 6)), bitsPerPixel);
+            const qsizetype image = le32(data, entry + 12);
+            QVERIFY(image + 40 <= data.size());
+            QCOMPARE(int(le16(data, image + 14)), bitsPerPixel);
+        }
+    }
+
+    void everyPictureIsInTheProgram() {
+        for (int i = 0; i < frmpics::PortraitCount; ++i)
+            QVERIFY(QFile::exists(QStringLiteral(":/pictures/") + portraitName(i)));
+        QVERIFY(QFile::exists(QStringLiteral(":/pictures/splash.jpg")));
+    }
+
+    void sounds_data() {
+        QTest::addColumn<QString>("name");
+        for (const char* name : SoundFiles)
+            QTest::newRow(name) << QString::fromLatin1(name);
+    }
+    void sounds() {
+        QFETCH(QString, name);
+        const auto wav = wavInfo(contents(Assets + QStringLiteral("/sounds/") + name));
+        QVERIFY2(wav, "not a RIFF/WAVE file");
+        QCOMPARE(wav->format, 1);
+        QCOMPARE(wav->channels, 1);
+        QCOMPARE(wav->rate, 22050);
+        QCOMPARE(wav->bits, 16);
+        const qsizetype samples = wav->samples.size() / 2;
+        QVERIFY(samples > 0);
+        QVERIFY(samples < 22050);
+        int peak = 0;
+        for (qsizetype i = 0; i < samples; ++i)
+            peak =
+                qMax(peak, qAbs(int(qFromLittleEndian<qint16>(wav->samples.constData() + 2 * i))));
+        QVERIFY2(peak > 3000, "silent");
+    }
+
+    void soundsAreDistinct() {
+        QList<QByteArray> seen;
+        for (const char* name : SoundFiles) {
+            const QByteArray data = contents(Assets + QStringLiteral("/sounds/") + name);
+            QVERIFY2(!seen.contains(data), name);
+            seen.append(data);
+        }
+    }
+
+    void galleryLookup_data() {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<bool>("hasPortrait");
+        QTest::newRow("first") << 0 << true;
+        QTest::newRow("last") << 14 << true;
+        QTest::newRow("below") << -1 << false;
+        QTest::newRow("above") << 15 << false;
+        QTest::newRow("largest") << 32767 << false;
+        QTest::newRow("smallest") << -32768 << false;
+    }
+    void galleryLookup() {
+        QFETCH(int, index);
+        QFETCH(bool, hasPortrait);
+        const frmpics& gallery = Forms::get<frmpics>();
+        QCOMPARE(!gallery.picture(index).isNull(), hasPortrait);
+        QCOMPARE(gallery.pic(index) != nullptr, hasPortrait);
+        if (hasPortrait)
+            QCOMPARE(gallery.pic(index)->objectName(), QStringLiteral("pic(%1)").arg(index));
+    }
+
+    // Each index gives its own file's picture, at its natural size.
+    void galleryHoldsEachPortraitAtItsIndex() {
+        const frmpics& gallery = Forms::get<frmpics>();
+        for (int i = 0; i < frmpics::PortraitCount; ++i) {
+            const QImage file(Assets + QStringLiteral("/pictures/") + portraitName(i));
+            QCOMPARE(gallery.picture(i).toImage().convertToFormat(file.format()), file);
+            QCOMPARE(gallery.pic(i)->pixmap().cacheKey(), gallery.picture(i).cacheKey());
+            QVERIFY(!gallery.pic(i)->hasScaledContents());
+        }
+    }
+
+    void galleryGrid_data() {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<int>("left");
+        QTest::addColumn<int>("top");
+        QTest::newRow("0") << 0 << 0 << 0;
+        QTest::newRow("4") << 4 << 3360 << 0;
+        QTest::newRow("5") << 5 << 0 << 840;
+        QTest::newRow("10, row three starts at the right") << 10 << 3360 << 1680;
+        QTest::newRow("14") << 14 << 0 << 1680;
+    }
+    void galleryGrid() {
+        QFETCH(int, index);
+        QFETCH(int, left);
+        QFETCH(int, top);
+        QCOMPARE(Forms::get<frmpics>().pic(index)->geometry(), twips::rect(left, top, 750, 750));
+    }
+
+    void galleryWindowIsNeverShown() {
+        const frmpics& gallery = Forms::get<frmpics>();
+        QVERIFY(!gallery.isVisible());
+        QCOMPARE(gallery.windowTitle(), QStringLiteral("Click a portrait for your chicken:"));
+        QCOMPARE(gallery.size(), twips::size(4125, 2445));
+        QVERIFY(gallery.windowFlags().testFlag(Qt::Tool));
+        QVERIFY(!gallery.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+        QVERIFY(!gallery.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+    }
+};
+
+QTEST_MAIN(TestAssets)
+#include "test_assets.moc"

@@ -1,0 +1,301 @@
+// Start-up and the title screen, with the boxes and the program's end replaced:
+// the splash's hand-over, loading the chicken, "Cheater!", and the choice of
+// hosting or joining.
+
+#include "net/LocalAddress.h"
+#include "screens/Forms.h"
+#include "screens/Platform.h"
+#include "screens/Vars.h"
+#include "screens/frmTitle.h"
+#include "screens/frmWinSock2.h"
+#include "screens/frmWinsock1.h"
+#include "screens/frmtamberlo.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestTitle : public QObject {
+    Q_OBJECT
+
+    struct Box {
+        QString text, caption;
+    };
+    QList<Box> boxes;
+    QStringList prompts;
+    QString answer;
+    QStringList answers; // given in turn before `answer`
+    QStringList played;
+
+    static QString dataFile() { return QCoreApplication::applicationDirPath() + "/chicken.dat"; }
+
+    static void useChicken(const QString& sample) {
+        QFile::remove(dataFile());
+        if (!sample.isEmpty())
+            QVERIFY(QFile::copy(QStringLiteral(QUORVEL_ASSETS "/chickens/") + sample, dataFile()));
+    }
+
+private slots:
+    void init() {
+        Forms::unloadAll();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        Vars::reset();
+        platform::resetSeams();
+        boxes.clear();
+        prompts.clear();
+        played.clear();
+        answer.clear();
+        answers.clear();
+        auto& seams = platform::seams();
+        seams.messageBox = [this](const QString& text, const QString& caption) {
+            boxes.append({text, caption});
+        };
+        seams.inputBox = [this](const QString& prompt, const QString& defaultAnswer,
+                                const platform::HeardHosts*) {
+            prompts << prompt + "|" + defaultAnswer;
+            if (!answers.isEmpty())
+                return answers.takeFirst();
+            return answer == "<default>" ? defaultAnswer : answer;
+        };
+        seams.endProgram = [](int) {};
+        seams.playSound = [this](const QString& path) { played << path.section('/', -1); };
+        useChicken(QStringLiteral("rosie.dat"));
+    }
+    void cleanupTestCase() {
+        Forms::unloadAll();
+        QFile::remove(dataFile());
+    }
+
+    void splashHandsOverToTheTitleAfter2200ms() {
+        QElapsedTimer clock;
+        clock.start();
+        Forms::show<frmtamberlo>();
+        frmtamberlo& splash = Forms::get<frmtamberlo>();
+        QVERIFY(splash.isVisible());
+        QVERIFY(splash.windowFlags() & Qt::WindowStaysOnTopHint);
+        QVERIFY(splash.windowFlags() & Qt::FramelessWindowHint);
+        QTRY_COMPARE(played, QStringList{"1.wav"});
+        QVERIFY(!splash.pic->pixmap().isNull());
+        QVERIFY(splash.Label1->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(Forms::loaded<frmTitle>(), 4000);
+        const qint64 elapsed = clock.elapsed();
+        QVERIFY2(elapsed >= 2150 && elapsed < 2700, qPrintable(QString::number(elapsed)));
+        QVERIFY(!Forms::loaded<frmtamberlo>());
+        frmTitle& title = Forms::get<frmTitle>();
+        QVERIFY(title.isVisible());
+        QCOMPARE(title.Text1->text(), net::localIP());
+        QVERIFY(boxes.isEmpty());
+    }
+
+    void titleLoadsTheChicken() {
+        Forms::show<frmTitle>();
+        QVERIFY(Forms::get<frmTitle>().isVisible());
+        QVERIFY(!Vars::OwnChicken.Name.empty());
+        QVERIFY(Vars::OwnChicken.HitPoints > 0);
+        QCOMPARE(Vars::ChickenPath,
+                 (QCoreApplication::applicationDirPath() + "/chicken.dat").toStdString());
+        QVERIFY(!platform::programEnded());
+    }
+
+    void fatalStartsEndTheProgramWithoutATitle_data() {
+        QTest::addColumn<QString>("sample");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("missing file")
+            << QString()
+            << "An error has occured loading the chicken data file, it may be corrupt or may not "
+               "exist.  Quitting."
+            << "Error";
+        QTest::newRow("cheater") << "cheater.dat"
+                                 << "Cheater!"
+                                 << "Quorvel";
+    }
+    void fatalStartsEndTheProgramWithoutATitle() {
+        QFETCH(QString, sample);
+        QFETCH(QString, text);
+        QFETCH(QString, caption);
+        useChicken(sample);
+        Forms::show<frmTitle>();
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].text, text);
+        QCOMPARE(boxes[0].caption, caption);
+        QVERIFY(platform::programEnded());
+        QCOMPARE(platform::endStatus(), 1);
+        QVERIFY(!Forms::get<frmTitle>().isVisible());
+    }
+
+    // Which chicken the title's load reads: --chicken, else the player's own,
+    // else the program folder's. A broken file in the first place that applies
+    // ends the program with the error box; it never falls back to the next.
+    void chickenComesFromTheFirstPlaceThatApplies_data() {
+        QTest::addColumn<QString>("option");  // the --chicken file
+        QTest::addColumn<QString>("own");     // the player's own chicken
+        QTest::addColumn<QString>("program"); // chicken.dat beside the program
+        QTest::addColumn<QString>("fought");  // the chicken's name; empty: the error box
+        const QString broken = QStringLiteral(QUORVEL_BAD_FILES "/nineteen-fields.dat");
+        QTest::newRow("option first") << "bruno.dat"
+                                      << "pip.dat"
+                                      << "rosie.dat"
+                                      << "Bruno, the Brave";
+        QTest::newRow("own chicken next") << ""
+                                          << "pip.dat"
+                                          << "rosie.dat"
+                                          << "Pip";
+        QTest::newRow("program folder last") << ""
+                                             << ""
+                                             << "rosie.dat"
+                                             << "Rosie";
+        QTest::newRow("broken option") << broken << "pip.dat"
+                                       << "rosie.dat"
+                                       << "";
+        QTest::newRow("missing option") << "missing.dat"
+                                        << "pip.dat"
+                                        << "rosie.dat"
+                                        << "";
+        QTest::newRow("broken own chicken") << "" << broken << "rosie.dat"
+                                            << "";
+        QTest::newRow("broken program folder") << ""
+                                               << "" << broken << "";
+    }
+    void chickenComesFromTheFirstPlaceThatApplies() {
+        QFETCH(QString, option);
+        QFETCH(QString, own);
+        QFETCH(QString, program);
+        QFETCH(QString, fought);
+        QTemporaryDir dir;
+        const auto place = [&](const QString& sample, const QString& path) {
+            if (sample.isEmpty())
+                return;
+            QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+            QFile::remove(path);
+            const QString source = sample.startsWith('/')
+                                       ? sample
+                                       : QStringLiteral(QUORVEL_ASSETS "/chickens/") + sample;
+            QVERIFY(!QFile::exists(source) || QFile::copy(source, path));
+        };
+        qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath("data")));
+        useChicken(QString());
+        place(program, dataFile());
+        place(own, dir.filePath("data/quorvel/chicken.dat"));
+        place(option, dir.filePath("option.dat"));
+        if (!option.isEmpty())
+            Vars::ChickenOption = QFile::encodeName(dir.filePath("option.dat")).toStdString();
+
+        Forms::show<frmTitle>();
+        qunsetenv("XDG_DATA_HOME");
+        if (fought.isEmpty()) {
+            QCOMPARE(boxes.size(), 1);
+            QCOMPARE(boxes[0].text, QStringLiteral("An error has occured loading the chicken data "
+                                                   "file, it may be corrupt or may not exist.  "
+                                                   "Quitting."));
+            QCOMPARE(boxes[0].caption, QStringLiteral("Error"));
+            QVERIFY(platform::programEnded());
+            QCOMPARE(platform::endStatus(), 1);
+        } else {
+            QVERIFY(boxes.isEmpty());
+            QVERIFY(Forms::get<frmTitle>().isVisible());
+            QCOMPARE(QString::fromLatin1(Vars::OwnChicken.Name.c_str()), fought);
+        }
+    }
+
+    void cancelAtTheAddressPromptKeepsTheTitle() {
+        Forms::show<frmTitle>();
+        frmTitle& title = Forms::get<frmTitle>();
+        answer = QString();
+        title.Command2->click();
+        QCOMPARE(prompts, QStringList{"Enter Address|000.000.000.000"});
+        QCOMPARE(Vars::GameMode, uint8_t(2));
+        QVERIFY(Vars::HostAddress.empty());
+        QCOMPARE(played, QStringList{"0.wav"});
+        QVERIFY(title.isVisible());
+        QVERIFY(!Forms::loaded<frmWinSock2>());
+
+        // The title can be used again: hosting now.
+        title.Command1->click();
+        QCOMPARE(Vars::GameMode, uint8_t(1));
+        QVERIFY(Forms::loaded<frmWinsock1>());
+        QVERIFY(Forms::get<frmWinsock1>().isVisible());
+        QVERIFY(!Forms::loaded<frmTitle>());
+    }
+
+    void defaultAddressOpensTheJoinScreen() {
+        Forms::show<frmTitle>();
+        answer = QStringLiteral("<default>");
+        Forms::get<frmTitle>().Command2->click();
+        QCOMPARE(Vars::HostAddress, std::string("000.000.000.000"));
+        QVERIFY(Forms::loaded<frmWinSock2>());
+        QVERIFY(Forms::get<frmWinSock2>().isVisible());
+        QVERIFY(!Forms::loaded<frmTitle>());
+    }
+
+    void anAddressThatIsNoneIsRefusedAndThePromptComesBack() {
+        Forms::show<frmTitle>();
+        answers = QStringList{"11.0.1.2:70000", "[2001:db8::5]:1426"};
+        Forms::get<frmTitle>().Command2->click();
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY(boxes[0].text.contains("1 to 65535"));
+        QCOMPARE(prompts,
+                 QStringList({"Enter Address|000.000.000.000", "Enter Address|11.0.1.2:70000"}));
+        QCOMPARE(Vars::HostAddress, std::string("[2001:db8::5]:1426"));
+        QVERIFY(Forms::loaded<frmWinSock2>());
+    }
+
+    void accessKeysActLikeClicks() {
+        Forms::show<frmTitle>();
+        frmTitle& title = Forms::get<frmTitle>();
+        QApplication::setActiveWindow(&title);
+        QVERIFY(QTest::qWaitForWindowActive(&title));
+        answer = QString();
+        // An access key presses the button visibly, so the click lands a moment later.
+        QTest::keyClick(title.windowHandle(), Qt::Key_C, Qt::AltModifier);
+        QTRY_COMPARE(Vars::GameMode, uint8_t(2));
+        QCOMPARE(prompts.size(), 1);
+        QApplication::setActiveWindow(&title);
+        QTest::keyClick(title.windowHandle(), Qt::Key_S, Qt::AltModifier);
+        QTRY_COMPARE(Vars::GameMode, uint8_t(1));
+        QVERIFY(Forms::loaded<frmWinsock1>());
+    }
+
+    void closingTheHostScreenBringsTheTitleBackWithTheChickenReRead() {
+        Forms::show<frmTitle>();
+        Forms::get<frmTitle>().Command1->click();
+        QVERIFY(Forms::loaded<frmWinsock1>());
+        Vars::OwnChicken.HitPoints = -7;
+        Forms::get<frmWinsock1>().close();
+        QVERIFY(!Forms::loaded<frmWinsock1>());
+        QVERIFY(Forms::loaded<frmTitle>());
+        QVERIFY(Forms::get<frmTitle>().isVisible());
+        QVERIFY(Vars::OwnChicken.HitPoints > 0);
+
+        // Removed in the meantime: the data-file error ends the program.
+        Forms::get<frmTitle>().Command1->click();
+        useChicken(QString());
+        Forms::get<frmWinsock1>().close();
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].caption, QStringLiteral("Error"));
+        QVERIFY(platform::programEnded());
+    }
+
+    void layoutFollowsTheDesign() {
+        Forms::show<frmTitle>();
+        frmTitle& title = Forms::get<frmTitle>();
+        QCOMPARE(title.windowTitle(), QStringLiteral("Quorvel"));
+        QCOMPARE(title.size(), QSize(197, 55));
+        QVERIFY(!(title.windowFlags() & Qt::WindowMaximizeButtonHint));
+        QCOMPARE(title.Command1->geometry(), QRect(8, 8, 89, 17));
+        QCOMPARE(title.Command2->geometry(), QRect(8, 32, 89, 17));
+        QCOMPARE(title.Text1->geometry(), QRect(104, 32, 89, 14));
+        QVERIFY(title.Text1->isReadOnly());
+        QVERIFY(!(title.Text1->focusPolicy() & Qt::TabFocus));
+        QCOMPARE(title.findChild<QPushButton*>("Command1"), title.Command1);
+    }
+};
+
+QTEST_MAIN(TestTitle)
+#include "test_title.moc"
