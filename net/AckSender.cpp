@@ -88,10 +88,14 @@ void AckSender::poll() {
     }
     if (closing && !closed && waiting.empty())
         closed = probe.endSending();
-    if (waiting.empty() && !acknowledgementDue && closing == closed)
+    if (waiting.empty() && closing == closed)
         acknowledgedPoll->stop();
     else if (!acknowledgedPoll->isActive())
         acknowledgedPoll->start();
+}
+
+bool AckSender::polling() const {
+    return acknowledgedPoll->isActive();
 }
 
 void AckSender::closeSending() {
@@ -100,10 +104,9 @@ void AckSender::closeSending() {
 }
 
 bool AckSender::write(std::string_view data) {
-    // The poll watches for the acknowledgement of this write, whatever kind of
-    // message it is, so that a message after it knows when it came.
+    // A message that waits its turn after this one asks whether it has been
+    // acknowledged; nothing polls while nothing waits.
     acknowledgementDue = true;
-    acknowledgedPoll->start();
     return probe.write(data);
 }
 

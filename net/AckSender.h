@@ -69,6 +69,8 @@ public:
     void reset();
     // Writes what may go now; the poll calls it while anything waits.
     void poll();
+    // True while the poll runs: only while a message or the end of sending waits.
+    bool polling() const;
 
 signals:
     // A waiting message could not be written: the connection has failed.
@@ -83,7 +85,7 @@ private:
     bool writeAcknowledged(std::string_view data);
 
     SendProbe& probe;
-    QTimer* acknowledgedPoll; // runs only while messages, an acknowledgement or the close wait
+    QTimer* acknowledgedPoll; // runs only while a message or the end of sending waits
     std::deque<std::string> waiting;
     bool acknowledgementDue = false;        // written since everything was last seen acknowledged
     std::optional<qint64> lastAcknowledged; // when that was seen

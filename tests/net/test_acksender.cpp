@@ -98,6 +98,20 @@ private slots:
         }
         QCOMPARE(connection.log.join(' '), steps.section(" | ", 1));
     }
+
+    // Through a fight nothing is held back, and nothing polls the system.
+    void pollsOnlyWhileAMessageWaits() {
+        FakeConnection connection;
+        AckSender sender(connection);
+        QVERIFY(sender.send("J1"));
+        QVERIFY(!sender.polling());
+        QVERIFY(sender.sendWhenAcknowledged("H5")); // behind J1's acknowledgement
+        QVERIFY(sender.polling());
+        connection.held = 0;
+        sender.poll();
+        QCOMPARE(connection.log.join(' '), "0:J1 0:H5");
+        QVERIFY(!sender.polling());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestAckSender)
