@@ -43,5 +43,8 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setDesktopFileName(QStringLiteral("quorvel"));
     Forms::show<frmtamberlo>();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // Every screen goes before the application does, undoing what it started.
+    Forms::destroyAll();
+    return status;
 }

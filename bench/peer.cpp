@@ -319,6 +319,8 @@ int playMatch(const Options& o) {
     std::fprintf(stderr, "bench_peer: fight screen open\n");
     int charge = 0;
     long damageSent = 0;
+    const double fightCpuBefore = processorSeconds(o.hostPid);
+    const auto fightStart = Clock::now();
     auto nextTick = Clock::now() + 110ms;
     const auto enough = [&] { return charges.size() > static_cast<size_t>(o.ticks); };
     const auto fightDeadline = Clock::now() + std::chrono::milliseconds(20L * o.ticks + 10000);
@@ -343,6 +345,9 @@ int playMatch(const Options& o) {
     for (size_t i = 1; i <= static_cast<size_t>(o.ticks); ++i)
         periods.push_back(milliseconds(charges[i] - charges[i - 1]));
     printStats("tick", periods);
+    const double fightWall = std::chrono::duration<double>(Clock::now() - fightStart).count();
+    std::printf("fight_cpu_percent=%.3f\n",
+                100.0 * (processorSeconds(o.hostPid) - fightCpuBefore) / fightWall);
     std::printf("fight_hwm_kb=%ld\nfight_rss_kb=%ld\n", bench::statusKb(o.hostPid, "VmHWM"),
                 bench::statusKb(o.hostPid, "VmRSS"));
     std::fflush(stdout);

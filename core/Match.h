@@ -142,6 +142,8 @@ public:
 
     bool fighting() const { return opened; }
     bool over() const { return finished; }
+    // The own finishing blow has gone; the result waits for the peer's stream.
+    bool awaitingResult() const { return awaiting; }
     int16_t lastDamage() const { return damage; }
     int16_t transferStep() const { return step; }
     const ChickenRecord& own() const { return ownRecord; }

@@ -3,6 +3,7 @@
 #include "net/Winsock.h"
 #include "screens/Controls.h"
 #include "screens/Forms.h"
+#include "screens/Helpers.h"
 #include "screens/Twips.h"
 #include "screens/Vars.h"
 #include "screens/frmFight.h"
@@ -35,6 +36,8 @@ public:
 
 private:
     void deliverLast() override { delivering(); }
+    bool offersPlayAgain() const override { return true; }
+    void playAgain() override { screen.playAgain(); }
 
     ConnectionScreen& screen;
     const std::function<void()> delivering;
@@ -123,7 +126,15 @@ void ConnectionScreen::Form_Unload() {
         Forms::get<frmFight>().tmr1->stop();
         Forms::unload<frmFight>();
     }
-    returnToTitle();
+    if (!replaced)
+        returnToTitle();
+}
+
+void ConnectionScreen::playAgain() {
+    replaced = true;
+    unloadScreen();
+    if (Vars::LoadPlayableChicken())
+        openAgain();
 }
 
 void ConnectionScreen::closeEvent(QCloseEvent* event) {

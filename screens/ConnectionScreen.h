@@ -44,6 +44,10 @@ public:
     void tmrWait_Timer();
     // Closing the screen: the connection goes and the title screen comes back.
     void Form_Unload();
+    // After a match: this screen and its connection go, the chicken is read
+    // again from its file, and a fresh screen of the same kind makes the next
+    // match's connection.
+    void playAgain();
 
     void setStatus(const QString& text);
     // The most recent arrival, one character per byte.
@@ -67,6 +71,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     // Unloads the concrete screen through Forms, which runs Form_Unload.
     virtual void unloadScreen() = 0;
+    // Shows a fresh screen of the concrete kind for the next match.
+    virtual void openAgain() = 0;
 
     // What the match shows: the fight screen, and here the status line; made
     // before the connection, which shows through it.
@@ -77,4 +83,5 @@ protected:
 
 private:
     const bool hosting;
+    bool replaced = false; // a fresh screen follows this one, not the title
 };

@@ -2,14 +2,19 @@
 
 namespace Forms {
 
-std::vector<std::function<void()>>& detail::registry() {
-    static std::vector<std::function<void()>> unloaders;
-    return unloaders;
+std::vector<std::function<void(bool now)>>& detail::registry() {
+    static std::vector<std::function<void(bool now)>> droppers;
+    return droppers;
 }
 
 void unloadAll() {
-    for (const auto& unload : detail::registry())
-        unload();
+    for (const auto& drop : detail::registry())
+        drop(false);
+}
+
+void destroyAll() {
+    for (const auto& drop : detail::registry())
+        drop(true);
 }
 
 } // namespace Forms

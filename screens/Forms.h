@@ -18,13 +18,17 @@ namespace Forms {
 
 namespace detail {
 template <class F> inline F* instance = nullptr;
-// Unloaders of every screen type ever loaded, for unloadAll().
-std::vector<std::function<void()>>& registry();
-template <class F> void forget() {
+// For every screen type ever loaded: drops the loaded screen, deleting it later
+// (false) or now (true); for unloadAll() and destroyAll().
+std::vector<std::function<void(bool now)>>& registry();
+template <class F> void forget(bool now = false) {
     if (F* f = instance<F>) {
         instance<F> = nullptr;
         f->hide();
-        f->deleteLater();
+        if (now)
+            delete f;
+        else
+            f->deleteLater();
     }
 }
 } // namespace detail
@@ -36,7 +40,7 @@ template <class F> bool loaded() {
 template <class F> F& get() {
     if (!detail::instance<F>) {
         static const bool registered = [] {
-            detail::registry().push_back([] { detail::forget<F>(); });
+            detail::registry().push_back([](bool now) { detail::forget<F>(now); });
             return true;
         }();
         (void)registered;
@@ -63,5 +67,9 @@ template <class F> void unload() {
 
 // Drops every loaded screen without running unload steps (tests, between cases).
 void unloadAll();
+// Deletes every loaded screen now, without unload steps: the program's end,
+// once the event loop has been left. Each screen's objects undo what they
+// started (a router mapping removed, announcements stopped).
+void destroyAll();
 
 } // namespace Forms

@@ -88,6 +88,18 @@ bool LoadChickenData() {
     return false;
 }
 
+bool LoadPlayableChicken() {
+    ChooseChickenPath();
+    if (!LoadChickenData())
+        return false;
+    if (OwnChicken.flaggedAsCheater()) {
+        platform::MsgBox(QStringLiteral("Cheater!"));
+        platform::EndProgram(1);
+        return false;
+    }
+    return true;
+}
+
 QString displayText(const std::string& bytes) {
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }

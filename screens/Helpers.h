@@ -35,6 +35,11 @@ void ChooseChickenPath();
 // program; returns false then (only ever seen under test).
 bool LoadChickenData();
 
+// The title screen's load of the player's chicken, and before every further
+// match: ChooseChickenPath and LoadChickenData, and a chicken flagged as a
+// cheater refused with "Cheater!". False when the program ends instead.
+bool LoadPlayableChicken();
+
 // A name's bytes shown as text: one Latin-1 character per byte.
 QString displayText(const std::string& bytes);
 

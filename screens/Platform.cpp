@@ -8,15 +8,12 @@
 #include <QListWidget>
 #include <QLoggingCategory>
 #include <QMessageBox>
-#include <QPointer>
+#include <QPushButton>
 #include <QScrollBar>
 
 #include <algorithm>
-#include <utility>
-#include <vector>
 
 #include <cstdio>
-#include <unistd.h>
 
 namespace platform {
 
@@ -28,11 +25,6 @@ namespace {
 
 bool ended = false;
 int status = 0;
-
-std::vector<std::pair<QPointer<QObject>, std::function<void()>>>& endWork() {
-    static std::vector<std::pair<QPointer<QObject>, std::function<void()>>> work;
-    return work;
-}
 
 void realMessageBox(const QString& text, const QString& caption) {
     QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok);
@@ -124,16 +116,26 @@ QString realInputBox(const QString& prompt, const QString& defaultAnswer, const 
     return dialog.exec() == QDialog::Accepted ? dialog.textValue() : QString();
 }
 
-[[noreturn]] void realEndProgram(int exitStatus) {
-    // Immediate: no window gets a close event and no destructor runs. The
-    // kernel closes the connection with the process.
+void realEndProgram(int exitStatus) {
     std::fflush(stdout);
     std::fflush(stderr);
-    ::_exit(exitStatus);
+    QCoreApplication::exit(exitStatus);
+}
+
+bool realResultBox(const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, AppTitle, text, QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);
+    QPushButton* again = box.addButton(QStringLiteral("&Play again"), QMessageBox::AcceptRole);
+    again->setObjectName(QStringLiteral("cmdPlayAgain"));
+    // Return and Escape give OK, as the one-button box did.
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Ok);
+    box.exec();
+    return box.clickedButton() == again;
 }
 
 Seams realSeams() {
-    return Seams{realMessageBox, realInputBox, realEndProgram, sound::play};
+    return Seams{realMessageBox, realInputBox, realEndProgram, sound::play, realResultBox};
 }
 
 } // namespace
@@ -169,15 +171,14 @@ void HeardHosts::set(const QList<HeardHost>& now) {
     emit changed();
 }
 
-void beforeEnd(QObject* owner, std::function<void()> work) {
-    std::erase_if(endWork(), [](const auto& w) { return w.first.isNull(); });
-    endWork().emplace_back(owner, std::move(work));
+bool ResultBox(const QString& text) {
+    qCInfo(lcBoxes).noquote() << "box:" << AppTitle << "|" << text;
+    const bool again = seams().resultBox(text);
+    qCInfo(lcBoxes).noquote() << (again ? "chosen: Play again" : "chosen: OK");
+    return again;
 }
 
 void EndProgram(int exitStatus) {
-    for (auto& [owner, work] : std::exchange(endWork(), {}))
-        if (owner)
-            work();
     ended = true;
     status = exitStatus;
     seams().endProgram(exitStatus);

@@ -55,6 +55,9 @@ struct Seams {
     // Starts playing the WAV file at `path` and returns at once; a new sound
     // cuts off the one playing; a missing file plays nothing.
     std::function<void(const QString& path)> playSound;
+    // A modal box with OK (Return and Escape too) and Play again, no icon, the
+    // program's title; true when Play again was chosen.
+    std::function<bool(const QString& text)> resultBox;
 };
 
 // The seams in force (the real implementations unless a test replaced them).
@@ -67,14 +70,13 @@ QString InputBox(const QString& prompt, const QString& defaultAnswer,
                  const HeardHosts* heard = nullptr);
 // How the prompt lists a host: "Rex at 192.168.1.23".
 QString describe(const HeardHost& host);
-// Ends the program. With the real seam this never returns; under test it
-// records the status, and callers return straight after it.
+// The box at the end of a match: true when the player plays again.
+bool ResultBox(const QString& text);
+// Ends the program with `status` once the running handler returns: the event
+// loop is left, and main() takes every screen down, so that each object
+// undoes what it started. Callers return straight after it.
 void EndProgram(int status);
-// Runs `work` when the program ends through EndProgram, before it ends, as long
-// as `owner` lives: short, bounded work that an end running no destructor must
-// not skip (a port mapping left open on the router).
-void beforeEnd(QObject* owner, std::function<void()> work);
-// True once EndProgram has been called (only ever seen under test).
+// True once EndProgram has been called.
 bool programEnded();
 int endStatus();
 

@@ -40,6 +40,7 @@ void reset() {
     ChickenPath.clear();
     ChickenOption.clear();
     LanOnly = false;
+    Score = {};
 }
 
 } // namespace Vars

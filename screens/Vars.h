@@ -5,6 +5,7 @@
 
 #include "core/ChickenRecord.h"
 #include "core/Random.h"
+#include "core/Score.h"
 
 #include <cstdint>
 #include <string>
@@ -19,6 +20,7 @@ inline std::string AppPath;           // the program's folder, ending in "/"
 inline std::string ChickenPath;       // the chicken data file the title screen reads
 inline std::string ChickenOption;     // --chicken FILE as a full path; empty without it
 inline bool LanOnly = false;          // --lan-only: a host asks no router to forward its port
+inline score::Score Score;            // this run's matches, by the opponent's chicken
 
 // Puts every global back to its start-of-program value (tests).
 void reset();

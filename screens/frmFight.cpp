@@ -108,6 +108,9 @@ frmFight::frmFight() {
     txt = label(this, QStringLiteral("txt"), QString(), 1680, 1920, 1815, 735, arial(9.75),
                 LightGrey);
     txt->setWordWrap(true);
+    lblScore = label(this, QStringLiteral("lblScore"), QString(), 1680, 2760, 1815, 480,
+                     arial(8.25, true), LightGrey);
+    lblScore->setWordWrap(true);
 
     tmr1 = new QTimer(this);
     tmr1->setObjectName(QStringLiteral("tmr1"));
@@ -136,6 +139,8 @@ void frmFight::Form_Load() {
     showHitPoints();
     setCaption(Label1[4], QStringLiteral("Name: ") + shown(own.Name));
     setCaption(Label1[5], QStringLiteral("Name: ") + shown(opponent.Name));
+    if (Vars::Score.against(opponent.Name).played() > 0)
+        lblScore->setText(tallyText(own.Name, opponent.Name));
     // The charge and the start line; nothing more when the match loaded this screen.
     game().openFight();
 }
@@ -195,7 +200,8 @@ void frmFight::DOREFRESH() {
 
 void frmFight::closeEvent(QCloseEvent* event) {
     event->accept();
-    if (matchOver())
+    // Once the own finishing blow has gone, the result box comes with the result.
+    if (matchOver() || game().awaitingResult())
         return;
     // Leaving in the middle of a match ends the program; the peer sees the
     // connection go.
@@ -261,18 +267,45 @@ void FightView::sound(match::Sound cue) {
 void FightView::ended(match::Result result) {
     if (frmFight* f = fight())
         f->hide();
-    platform::MsgBox(result == match::Result::Won    ? QStringLiteral("You Win!")
-                     : result == match::Result::Lost ? QStringLiteral("You Lose!")
-                                                     : QStringLiteral("Draw!"));
-    // The last blow may still be on its way (resent on a lossy link): the
-    // program ends once the peer has it, or after a few seconds.
+    const std::string& opponent = Vars::OpponentChicken.Name;
+    Vars::Score.record(opponent, result);
+    QString text = result == match::Result::Won    ? QStringLiteral("You Win!")
+                   : result == match::Result::Lost ? QStringLiteral("You Lose!")
+                                                   : QStringLiteral("Draw!");
+    if (Vars::Score.against(opponent).played() > 1)
+        text += QStringLiteral("\n\n") + tallyText(Vars::OwnChicken.Name, opponent);
+    const bool again = endBox(text);
+    // The last blow may still be on its way (resent on a lossy link): the next
+    // step waits until the peer has it, or for a few seconds.
     deliverLast();
-    platform::EndProgram(0);
+    if (again)
+        playAgain();
+    else
+        platform::EndProgram(0);
 }
 
 void FightView::opponentLeft() {
-    platform::MsgBox(QStringLiteral("The other player has left the match."));
-    platform::EndProgram(1);
+    if (endBox(QStringLiteral("The other player has left the match.")))
+        playAgain();
+    else
+        platform::EndProgram(1);
+}
+
+bool FightView::endBox(const QString& text) {
+    if (offersPlayAgain())
+        return platform::ResultBox(text);
+    platform::MsgBox(text);
+    return false;
+}
+
+QString tallyText(const std::string& own, const std::string& opponent) {
+    const score::Tally tally = Vars::Score.against(opponent);
+    QString text = shown(own) + QStringLiteral(" %1 \u2013 %2 ").arg(tally.wins).arg(tally.losses) +
+                   shown(opponent);
+    if (tally.draws > 0)
+        text += tally.draws == 1 ? QStringLiteral(" (1 draw)")
+                                 : QStringLiteral(" (%1 draws)").arg(tally.draws);
+    return text;
 }
 
 bool FightView::halted() const {

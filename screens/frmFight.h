@@ -33,6 +33,7 @@ public:
     QProgressBar* bar2;                // opponent's charge, as last received
     std::array<QPushButton*, 3> cmd{}; // Kick, Peck, Combo
     QLabel* txt;                       // commentary
+    QLabel* lblScore;                  // the running score, from the second match on
     QTimer* tmr1;                      // the charge timer
 
     void tmr1_Timer();
@@ -87,7 +88,17 @@ public:
     bool halted() const override;
 
 protected:
-    // After the result's box, before the program ends: the last message is
-    // delivered.
+    // After the result's box: the last message is delivered.
     virtual void deliverLast() {}
+    // True: the boxes at the end offer Play again, and choosing it calls playAgain().
+    virtual bool offersPlayAgain() const { return false; }
+    virtual void playAgain() {}
+
+private:
+    // The box at the end; true when the player plays again.
+    bool endBox(const QString& text);
 };
+
+// The running score against `opponent`: "Rosie 2 – 1 Bruno", with "(1 draw)"
+// after it when there were draws. Names are bytes, shown one character each.
+QString tallyText(const std::string& own, const std::string& opponent);

@@ -87,15 +87,9 @@ frmTitle::frmTitle() {
 }
 
 void frmTitle::Form_Load() {
-    Vars::ChooseChickenPath();
-    if (!Vars::LoadChickenData())
+    if (!Vars::LoadPlayableChicken())
         return;
     Text1->setText(net::localIP());
-    if (Vars::OwnChicken.flaggedAsCheater()) {
-        platform::MsgBox(QStringLiteral("Cheater!"));
-        platform::EndProgram(1);
-        return;
-    }
     // Without the group (no network, port taken) the prompt simply lists nobody.
     Hosts->start();
 }

@@ -2,8 +2,15 @@
 
 #include "core/Address.h"
 #include "net/Winsock.h"
+#include "screens/Controls.h"
 #include "screens/Forms.h"
+#include "screens/Helpers.h"
+#include "screens/Platform.h"
+#include "screens/Twips.h"
 #include "screens/Vars.h"
+
+#include <QPushButton>
+#include <QTimer>
 
 frmWinSock2::frmWinSock2()
     : ConnectionScreen(Setup{
@@ -19,8 +26,21 @@ frmWinSock2::frmWinSock2()
                   .complete = "Transfer Completed - Starting Game . . .",
               },
       }),
-      Winsock2(connection->socket()) {
+      Winsock2(connection->socket()), tmrRetry(new QTimer(this)) {
     connect(Winsock2, &Winsock::DataArrival, this, &frmWinSock2::Winsock2_DataArrival);
+    connect(Winsock2, &Winsock::ConnectFailed, this, &frmWinSock2::Winsock2_ConnectFailed);
+    cmdCancel = controls::button(this, QStringLiteral("cmdCancel"), QStringLiteral("Cancel"), 4560,
+                                 720, 855, 330);
+    cmdCancel->hide();
+    connect(cmdCancel, &QPushButton::clicked, this, &frmWinSock2::cmdCancel_Click);
+    tmrRetry->setObjectName(QStringLiteral("tmrRetry"));
+    tmrRetry->setSingleShot(true);
+    tmrRetry->setInterval(1000);
+    connect(tmrRetry, &QTimer::timeout, this, &frmWinSock2::tmrRetry_Timer);
+    connect(Winsock2, &Winsock::Connected, this, [this] {
+        awaited.clear();
+        cmdCancel->hide();
+    });
 }
 
 void frmWinSock2::Form_Load() {
@@ -31,7 +51,8 @@ void frmWinSock2::Form_Load() {
         return;
     }
     Winsock2->RemotePort = reading.target->port;
-    Winsock2->Connect(QString::fromStdString(reading.target->host));
+    host = QString::fromStdString(reading.target->host);
+    Winsock2->Connect(host);
 }
 
 void frmWinSock2::Winsock2_DataArrival() {
@@ -40,4 +61,42 @@ void frmWinSock2::Winsock2_DataArrival() {
 
 void frmWinSock2::unloadScreen() {
     Forms::unload<frmWinSock2>();
+}
+
+void frmWinSock2::openAgain() {
+    const std::string opponent = Vars::OpponentChicken.Name;
+    Forms::show<frmWinSock2>();
+    if (Forms::loaded<frmWinSock2>())
+        Forms::get<frmWinSock2>().waitForHost(opponent);
+}
+
+void frmWinSock2::waitForHost(const std::string& name) {
+    awaited = Vars::displayText(name);
+    waiting.start();
+}
+
+void frmWinSock2::Winsock2_ConnectFailed() {
+    if (awaited.isEmpty())
+        return;
+    if (waiting.elapsed() >= HostAgainMs) {
+        tmrRetry->stop();
+        platform::MsgBox(awaited + QStringLiteral(" did not host again."));
+        unloadScreen();
+        return;
+    }
+    if (cmdCancel->isHidden()) {
+        setFixedHeight(twips::px(1140));
+        cmdCancel->show();
+    }
+    setStatus(QStringLiteral("Waiting for %1 to host again\u2026").arg(awaited));
+    tmrRetry->start();
+}
+
+void frmWinSock2::tmrRetry_Timer() {
+    Winsock2->Close();
+    Winsock2->Connect(host);
+}
+
+void frmWinSock2::cmdCancel_Click() {
+    unloadScreen();
 }

@@ -53,8 +53,6 @@ frmWinsock1::frmWinsock1()
     connect(cmdCopy, &QPushButton::clicked, this, &frmWinsock1::cmdCopy_Click);
     connect(connection, &Connection::waitingForJoiner, this, &frmWinsock1::waitingForJoiner);
     connect(PortMapper1, &PortMapper::finished, this, &frmWinsock1::PortMapper1_Finished);
-    // The end of a match runs no destructor: the mapping must not outlive it.
-    platform::beforeEnd(PortMapper1, [m = PortMapper1] { m->stopAndWait(PortMapper::ShutdownMs); });
 }
 
 void frmWinsock1::Form_Load() {
@@ -99,4 +97,9 @@ void frmWinsock1::setInternetLine(const QString& line, const QString& copied) {
 
 void frmWinsock1::unloadScreen() {
     Forms::unload<frmWinsock1>();
+}
+
+void frmWinsock1::openAgain() {
+    // Waits on the same port, announces again and asks the router again.
+    Forms::show<frmWinsock1>();
 }

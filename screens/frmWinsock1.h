@@ -36,6 +36,7 @@ public:
 
 protected:
     void unloadScreen() override;
+    void openAgain() override;
 
 private:
     void waitingForJoiner(bool waiting);

@@ -77,7 +77,7 @@ sparring_match() { # ROLE(game-hosts|game-joins) DIR BUILD
             else
                 local fight
                 fight=$(window_of "$game_pid" 'Fight!')
-                [ -n "$fight" ] && press "$fight" alt+k alt+p alt+c
+                [ -n "$fight" ] && press "$fight" alt+k alt+c
             fi
         fi
         sleep 0.05

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A newcomer's practice match: scripts/practice starts the practice opponent and
 # the real game under Xvfb; the game is driven only by keys (Alt+C, the address,
-# then Alt+K, Alt+P and Alt+C whenever a button is on offer) until its box says
+# then Alt+K and Alt+C whenever a button is on offer) until its box says
 # "You Win!", "You Lose!" or "Draw!" and is closed. Both programs must exit with 0.
 #
 # With "desktop-action", the command of the desktop entry's practice action runs
@@ -93,7 +93,7 @@ while kill -0 "$game_pid" 2>/dev/null; do
         [ -n "$box" ] && press "$box" Return
     else
         fight=$(window_of "$game_pid" 'Fight!')
-        [ -n "$fight" ] && press "$fight" alt+k alt+p alt+c
+        [ -n "$fight" ] && press "$fight" alt+k alt+c
     fi
     sleep 0.05
 done

@@ -155,11 +155,14 @@ join_by_keys() {
 }
 
 # play_out SECONDS PID LOG [PID LOG...]: plays the programs' matches to their
-# end, pressing whatever a fight screen offers (Alt+K, Alt+P, Alt+C) and closing
-# each final box (the program's log has said "box:"), and sets STATUSES to the
-# programs' exit statuses, in order. Fails if they have not all ended in time.
+# end, pressing Kick and Combo whenever a fight screen offers them (Alt+K, Alt+C;
+# not Alt+P, which a result box opening under the keys takes as Play again) and
+# answering each final box (the program's log has said "box:" and not yet
+# "chosen:"): Play again (Alt+P) until MATCHES matches (default 1) have been
+# played, then Return. Sets STATUSES to the programs' exit statuses, in order.
+# Fails if they have not all ended in time.
 play_out() {
-    local deadline=$((SECONDS + $1)) pids=() logs=() i left window
+    local deadline=$((SECONDS + $1)) pids=() logs=() i left window boxes chosen
     shift
     while [ $# -ge 2 ]; do
         pids+=("$1") logs+=("$2")
@@ -176,12 +179,20 @@ play_out() {
                 continue
             fi
             left=1
-            if grep -qE '(^| )box: ' "${logs[i]}"; then
+            boxes=$(grep -cE '(^| )box: ' "${logs[i]}")
+            chosen=$(grep -cE '(^| )chosen: ' "${logs[i]}")
+            if [ "$boxes" -gt "$chosen" ]; then
                 window=$(window_of "${pids[i]}" Quorvel)
-                [ -n "$window" ] && press "$window" Return
+                if [ -z "$window" ]; then
+                    :
+                elif [ "$boxes" -lt "${MATCHES:-1}" ]; then
+                    press "$window" alt+p
+                else
+                    press "$window" Return
+                fi
             else
                 window=$(window_of "${pids[i]}" 'Fight!')
-                [ -n "$window" ] && press "$window" alt+k alt+p alt+c
+                [ -n "$window" ] && press "$window" alt+k alt+c
             fi
         done
         [ "$left" = 0 ] && return 0

@@ -145,6 +145,11 @@ void resetAll() {
         recorded().boxes << text;
         recorded().captions << caption;
     };
+    seams.resultBox = [](const QString& text) {
+        recorded().boxes << text;
+        recorded().captions << platform::AppTitle;
+        return recorded().playAgain;
+    };
     seams.endProgram = [](int) {};
     seams.playSound = [](const QString& path) { recorded().sounds << QFileInfo(path).fileName(); };
 }

@@ -71,9 +71,10 @@ namespace screens {
 
 // What the program showed and did through its seams during a test.
 struct Recorded {
-    QStringList boxes;    // texts of message boxes
-    QStringList captions; // their captions
-    QStringList sounds;   // file names of the sounds played
+    QStringList boxes;      // texts of message boxes
+    QStringList captions;   // their captions
+    QStringList sounds;     // file names of the sounds played
+    bool playAgain = false; // what the boxes at the end of a match choose
 };
 Recorded& recorded();
 

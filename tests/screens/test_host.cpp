@@ -18,6 +18,7 @@
 #include <QGuiApplication>
 #include <QHostAddress>
 #include <QLabel>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTcpServer>
@@ -144,9 +145,15 @@ private slots:
         if (joinerTaken) {
             QVERIFY(hostMatch(peer));
         } else {
+            // The program's end: main() takes the screens down once the loop is left.
             Vars::GameMode = 1;
             Forms::show<frmWinsock1>();
+            const QPointer<PortMapper> mapper = host().PortMapper1;
+            QVERIFY(mapper->active());
             platform::EndProgram(0);
+            Forms::destroyAll();
+            QVERIFY(mapper.isNull());
+            return;
         }
         QVERIFY(!host().PortMapper1->active());
         if (joinerTaken)

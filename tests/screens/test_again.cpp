@@ -1,0 +1,107 @@
+// Playing again: from the box at the end of a match to the next match's
+// connection, as host and as joiner, a host that does not come back, Cancel, a
+// lost connection, OK as before, and the running score on the way.
+
+#include "peer.h"
+
+#include "screens/Forms.h"
+#include "screens/Platform.h"
+#include "screens/Vars.h"
+#include "screens/frmFight.h"
+#include "screens/frmTitle.h"
+#include "screens/frmWinSock2.h"
+#include "screens/frmWinsock1.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QtTest>
+
+using namespace screens;
+
+class TestAgain : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        resetAll();
+        Vars::OwnChicken = chicken("Rex", 10, 0);
+        Vars::OpponentChicken = chicken("Bob", 30);
+        // Two matches against Bob so far: the score shows from now on.
+        Vars::Score.record("Bob", match::Result::Won);
+        Vars::Score.record("Bob", match::Result::Draw);
+        frmWinSock2::HostAgainMs = 2000;
+    }
+    void cleanupTestCase() { resetAll(); }
+
+    void transitions_data() {
+        QTest::addColumn<int>("mode");        // 1 hosts, 2 joins
+        QTest::addColumn<bool>("peerLeaves"); // else its blow ends the match
+        QTest::addColumn<bool>("again");      // what the box at the end chooses
+        QTest::addColumn<QString>("next");    // the host back, none, Cancel
+        QTest::addColumn<QStringList>("boxes");
+        QTest::addColumn<QString>("after"); // hosting, joined, title, ended N
+        const QString lost = "You Lose!\n\nRex 1 \u2013 1 Bob (1 draw)";
+        const QString left = "The other player has left the match.";
+        QTest::newRow("host plays again")
+            << 1 << false << true << "" << QStringList{lost} << "hosting";
+        QTest::newRow("joiner plays again")
+            << 2 << false << true << "back" << QStringList{lost} << "joined";
+        QTest::newRow("the host not coming back")
+            << 2 << false << true << "" << QStringList{lost, "Bob did not host again."} << "title";
+        QTest::newRow("Cancel while waiting")
+            << 2 << false << true << "cancel" << QStringList{lost} << "title";
+        QTest::newRow("a lost connection, then play again")
+            << 1 << true << true << "" << QStringList{left} << "hosting";
+        QTest::newRow("OK ends as before")
+            << 1 << false << false << "" << QStringList{lost} << "ended 0";
+        QTest::newRow("OK after a lost connection")
+            << 2 << true << false << "" << QStringList{left} << "ended 1";
+    }
+    void transitions() {
+        QFETCH(int, mode);
+        QFETCH(bool, peerLeaves);
+        QFETCH(bool, again);
+        QFETCH(QString, next);
+        QFETCH(QStringList, boxes);
+        QFETCH(QString, after);
+        recorded().playAgain = again;
+        Peer peer;
+        QVERIFY(startMatch(peer, mode));
+        Forms::show<frmFight>();
+        QCOMPARE(Forms::get<frmFight>().lblScore->text(), "Rex 1 \u2013 0 Bob (1 draw)");
+        Peer nextPeer;
+        if (next == "back")
+            QVERIFY(nextPeer.listen());
+        if (peerLeaves)
+            peer.close();
+        else
+            peer.send("K99");
+        QTRY_COMPARE(recorded().boxes.size(), 1);
+        if (next == "cancel") {
+            QTRY_VERIFY(Forms::get<frmWinSock2>().cmdCancel->isVisible());
+            Forms::get<frmWinSock2>().cmdCancel->click();
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(recorded().boxes, boxes, 5000);
+        QCOMPARE(Forms::loaded<frmFight>(), !again);
+        if (after == "hosting") {
+            QVERIFY(nextPeer.connectToProgram());
+            QVERIFY(nextPeer.waitForBytes(1));
+            QCOMPARE(nextPeer.received(), "0"); // a fresh match, made as the first
+        } else if (after == "joined") {
+            QVERIFY(nextPeer.waitForProgram());
+            nextPeer.send("0");
+            QVERIFY(nextPeer.waitForBytes(6));
+            QCOMPARE(nextPeer.received().left(6), "ARosie"); // read again from its file
+        } else if (after == "title") {
+            QTRY_VERIFY(Forms::loaded<frmTitle>() && Forms::get<frmTitle>().isVisible());
+            QVERIFY(!Forms::loaded<frmWinSock2>());
+        } else {
+            QVERIFY(platform::programEnded());
+            QCOMPARE(QString("ended %1").arg(platform::endStatus()), after);
+        }
+        QCOMPARE(platform::programEnded(), !again);
+    }
+};
+
+QTEST_MAIN(TestAgain)
+#include "test_again.moc"
