@@ -7,8 +7,8 @@
 
 namespace match {
 
-Match::Match(ChickenRecord& own, ChickenRecord& opponent, Role sides, Link* connection, View& shown,
-             RandomSource draws)
+Match::Match(const ChickenRecord& own, const ChickenRecord& opponent, Role sides, Link* connection,
+             View& shown, RandomSource draws)
     : ownRecord(own), opponentRecord(opponent), role(std::move(sides)), link(connection),
       view(shown), random(std::move(draws)) {}
 

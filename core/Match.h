@@ -112,11 +112,12 @@ public:
         bool waitsAgainAfterStray = false;
     };
 
-    // `own` and `opponent` are the records the match plays with and fills in;
-    // they must outlive it. `link` may be null: nothing can be sent then.
-    // Every roll draws from `random`.
-    Match(ChickenRecord& own, ChickenRecord& opponent, Role role, Link* link, View& view,
-          RandomSource random);
+    // The match plays with copies of `own` and `opponent`: it fills in the
+    // opponent's from the record messages and lowers both hit points, and the
+    // records it was given stay as they are. `link` may be null: nothing can be
+    // sent then. Every roll draws from `random`.
+    Match(const ChickenRecord& own, const ChickenRecord& opponent, Role role, Link* link,
+          View& view, RandomSource random);
 
     // How long a side that has sent its finishing blow waits for the peer's
     // stream to end, or for a finishing blow that crossed its own, before it wins.
@@ -171,8 +172,8 @@ private:
     void finish(Result result);
     void leave();
 
-    ChickenRecord& ownRecord;
-    ChickenRecord& opponentRecord;
+    ChickenRecord ownRecord;
+    ChickenRecord opponentRecord;
     const Role role;
     Link* const link;
     View& view;

@@ -75,8 +75,9 @@ match::Match::Role Connection::role(Side side, const Statuses& statuses) {
             .receivedStatus = statuses.complete};
 }
 
-Connection::Connection(Side side, Statuses statuses, ChickenRecord& own, ChickenRecord& opponent,
-                       RandomSource random, match::View& shown, QObject* parent)
+Connection::Connection(Side side, Statuses statuses, const ChickenRecord& own,
+                       const ChickenRecord& opponent, RandomSource random, match::View& shown,
+                       QObject* parent)
     : QObject(parent), control(new Winsock(this)),
       beacon(side == Side::Host ? new Announcer(this) : nullptr),
       transfer(timer(this, wire::TransferTickMs)), wait(timer(this, wire::WaitBeforeFightMs)),

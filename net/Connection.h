@@ -50,14 +50,16 @@ public:
         std::string complete;  // both are here: the fight starts after the wait
     };
 
-    // `own` and `opponent` must outlive the connection; `shown` too. The
+    // The match starts from copies of `own` and `opponent`; `shown` must outlive
+    // the connection. The
     // connection makes the socket control, the host's announcer and the transfer
     // and wait timers. Every front end wires them the same way: the socket's
     // connection requests to accept(), its arrivals to dataArrival(), the timers'
     // ticks to the match's transferTick() and waitEnded(); and it runs its own
     // charge timer as the match tells it (chargeBegins, chargeRunning, refreshed).
-    Connection(Side side, Statuses statuses, ChickenRecord& own, ChickenRecord& opponent,
-               RandomSource random, match::View& shown, QObject* parent = nullptr);
+    Connection(Side side, Statuses statuses, const ChickenRecord& own,
+               const ChickenRecord& opponent, RandomSource random, match::View& shown,
+               QObject* parent = nullptr);
     ~Connection() override;
 
     // Listens on, or connects to, the match port.
@@ -67,6 +69,7 @@ public:
     QTimer* transferTimer() const { return transfer; }
     QTimer* waitTimer() const { return wait; }
     match::Match& game() { return played; }
+    const match::Match& game() const { return played; }
 
     // Listens for a joiner and announces the match. False, with the socket's
     // ErrorText, when the port cannot be listened on.

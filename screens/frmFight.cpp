@@ -129,8 +129,8 @@ frmFight::frmFight() {
 }
 
 void frmFight::Form_Load() {
-    const auto& own = Vars::OwnChicken;
-    const auto& opponent = Vars::OpponentChicken;
+    const ChickenRecord& own = game().own();
+    const ChickenRecord& opponent = game().opponent();
     Vars::DrawGradient(this);
     // An index the gallery has no picture for leaves the box empty and black.
     const frmpics& gallery = Forms::get<frmpics>();
@@ -174,8 +174,8 @@ void frmFight::setCaption(QLabel* label, const QString& text) {
 }
 
 void frmFight::showHitPoints() {
-    setCaption(Label1[0], hitPointsText(Vars::OwnChicken.HitPoints));
-    setCaption(Label1[1], hitPointsText(Vars::OpponentChicken.HitPoints));
+    setCaption(Label1[0], hitPointsText(game().own().HitPoints));
+    setCaption(Label1[1], hitPointsText(game().opponent().HitPoints));
 }
 
 void frmFight::comment(const std::string& line) {
@@ -265,15 +265,18 @@ void FightView::sound(match::Sound cue) {
 }
 
 void FightView::ended(match::Result result) {
-    if (frmFight* f = fight())
+    static const ChickenRecord unseen;
+    frmFight* f = fight();
+    if (f != nullptr)
         f->hide();
-    const std::string& opponent = Vars::OpponentChicken.Name;
+    const std::string& own = (f != nullptr ? f->game().own() : unseen).Name;
+    const std::string& opponent = (f != nullptr ? f->game().opponent() : unseen).Name;
     Vars::Score.record(opponent, result);
     QString text = result == match::Result::Won    ? QStringLiteral("You Win!")
                    : result == match::Result::Lost ? QStringLiteral("You Lose!")
                                                    : QStringLiteral("Draw!");
     if (Vars::Score.against(opponent).played() > 1)
-        text += QStringLiteral("\n\n") + tallyText(Vars::OwnChicken.Name, opponent);
+        text += QStringLiteral("\n\n") + tallyText(own, opponent);
     const bool again = endBox(text);
     // The last blow may still be on its way (resent on a lossy link): the next
     // step waits until the peer has it, or for a few seconds.

@@ -64,7 +64,7 @@ void frmWinSock2::unloadScreen() {
 }
 
 void frmWinSock2::openAgain() {
-    const std::string opponent = Vars::OpponentChicken.Name;
+    const std::string opponent = game().opponent().Name;
     Forms::show<frmWinSock2>();
     if (Forms::loaded<frmWinSock2>())
         Forms::get<frmWinSock2>().waitForHost(opponent);

@@ -24,7 +24,7 @@ Sparring::Sparring(const ChickenRecord& chicken, RandomSource draws, QObject* pa
     reaction->setTimerType(Qt::PreciseTimer);
     connect(charge, &QTimer::timeout, this, [this] { connection->game().chargeTick(); });
     connect(reaction, &QTimer::timeout, this,
-            [this] { connection->game().action(rules::bestAction(ownChicken, opponentChicken)); });
+            [this] { connection->game().action(rules::bestAction(own(), opponent())); });
 }
 
 ChickenRecord Sparring::sampleChicken() {
@@ -34,6 +34,15 @@ ChickenRecord Sparring::sampleChicken() {
     // Built in and tested: it always reads.
     return *chickenfile::parse(
         std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+}
+
+const ChickenRecord& Sparring::own() const {
+    return connection != nullptr ? connection->game().own() : ownChicken;
+}
+
+const ChickenRecord& Sparring::opponent() const {
+    static const ChickenRecord none;
+    return connection != nullptr ? connection->game().opponent() : none;
 }
 
 QString Sparring::errorText() const {
@@ -50,7 +59,7 @@ void Sparring::play(Connection::Side side, const char* receiving) {
                         .receiving = receiving,
                         .sending = "Sending our chicken . . .",
                         .complete = "Transfer complete: the fight starts in a second . . ."},
-                       ownChicken, opponentChicken, random, *this, this);
+                       ownChicken, ChickenRecord{}, random, *this, this);
     connect(connection->socket(), &Winsock::ConnectionRequest, connection, &Connection::accept);
     connect(connection->socket(), &Winsock::DataArrival, connection, &Connection::dataArrival);
     connect(connection->transferTimer(), &QTimer::timeout, this,

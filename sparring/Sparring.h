@@ -29,8 +29,9 @@ public:
     // is reported through status and finished(1).
     void join(const QString& address);
 
-    const ChickenRecord& own() const { return ownChicken; }
-    const ChickenRecord& opponent() const { return opponentChicken; }
+    // The two chickens as the match has them (before it: ours, and no opponent).
+    const ChickenRecord& own() const;
+    const ChickenRecord& opponent() const;
     QString errorText() const;
     // How long the program stays after the match before finished(0), so that
     // the last message is read by the peer before the connection goes.
@@ -62,8 +63,7 @@ private:
     void connectionLost(const std::string& status) override;
     void opponentLeft() override;
 
-    ChickenRecord ownChicken;
-    ChickenRecord opponentChicken;
+    const ChickenRecord ownChicken;
     const RandomSource random;
     QTimer* charge;   // the own charge's tick
     QTimer* reaction; // from an attack on offer to the press of its button

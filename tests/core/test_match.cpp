@@ -190,10 +190,10 @@ private slots:
         own.Obedience = 50;
         Link link;
         View view;
-        view.own = &own;
-        view.opponent = &opponent;
         ScriptedRandom random(ScriptedRandom::HandedIn);
         match::Match game(own, opponent, joiner ? Join : Host, &link, view, random.source());
+        view.own = &game.own();
+        view.opponent = &game.opponent();
         for (const QString& r : rolls)
             random.roll(1, r.section(':', 0, 0).toInt(), r.section(':', 1).toInt());
         for (const QString& event : events) {
@@ -227,6 +227,9 @@ private slots:
         QVERIFY(random.exhausted());
         QCOMPARE(link.sent, sent);
         QCOMPARE(view.told, told);
+        // The match plays on copies: the records it was given are never lowered.
+        QCOMPARE(own.HitPoints, int16_t(20));
+        QCOMPARE(opponent.HitPoints, int16_t(10));
     }
 };
 

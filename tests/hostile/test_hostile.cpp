@@ -86,9 +86,9 @@ class TestHostile : public QObject {
 
     // In the fight, the peer's damage still lands and its probe is answered.
     static void matchGoesOn(Peer& peer) {
-        const auto hitPoints = Vars::OwnChicken.HitPoints;
+        const auto hitPoints = Forms::get<frmFight>().game().own().HitPoints;
         peer.send("K2");
-        QTRY_COMPARE(Vars::OwnChicken.HitPoints, int16_t(hitPoints - 2));
+        QTRY_COMPARE(Forms::get<frmFight>().game().own().HitPoints, int16_t(hitPoints - 2));
         QCOMPARE(Forms::get<frmFight>().Label1[0]->text(),
                  "HP:   " + QString::number(hitPoints - 2));
         peer.forget();
@@ -120,7 +120,7 @@ class TestHostile : public QObject {
         Exchange again(joiner, 1, bob);
         QVERIFY2(again.runThrough(again.fightStep()), again.failure());
         matchGoesOn(joiner);
-        QCOMPARE(Vars::OpponentChicken, bob);
+        QCOMPARE(Forms::get<frmFight>().game().opponent(), bob);
         keptTime(ticker);
     }
 
@@ -284,7 +284,7 @@ private slots:
         const frmFight& fight = Forms::get<frmFight>();
         if (action == HugeName) {
             // Read in bounded slices: the first one is the name, the rest is ignored.
-            const std::string& name = Vars::OpponentChicken.Name;
+            const std::string& name = Forms::get<frmFight>().game().opponent().Name;
             QVERIFY(!name.empty() && qsizetype(name.size()) < ReadSlice);
             QVERIFY(hugeName.startsWith(QByteArray::fromStdString(name)));
             QVERIFY(fight.Label1[5]->text().startsWith("Name: " + hugeName.left(100)));
@@ -295,7 +295,7 @@ private slots:
             QCOMPARE(fight.Label1[5]->textFormat(), Qt::PlainText);
         }
         if (!((action == Flood || action == Pieces) && inFight)) // bytes there may rename it
-            QCOMPARE(Vars::OpponentChicken, opponent);
+            QCOMPARE(Forms::get<frmFight>().game().opponent(), opponent);
         keptTime(ticker);
     }
 };

@@ -71,7 +71,8 @@ private:
     void send(const QByteArray& message) { peer.send(message); }
 
     void tick() {
-        if (over() || programMatchOver() || Vars::OpponentChicken.HitPoints < 1) {
+        if (over() || programMatchOver() ||
+            (Forms::loaded<frmFight>() && Forms::get<frmFight>().game().opponent().HitPoints < 1)) {
             timer.stop();
             return;
         }
@@ -183,7 +184,7 @@ class TestSoak : public QObject {
         Peer peer;
         Exchange exchange(peer, mode, bob);
         QVERIFY2(exchange.runThrough(exchange.fightStep()), exchange.failure());
-        QCOMPARE(Vars::OpponentChicken, bob);
+        QCOMPARE(Forms::get<frmFight>().game().opponent(), bob);
         frmFight& fight = Forms::get<frmFight>();
 
         // What the program's side has sent and applied in the fight, counted
@@ -204,7 +205,7 @@ class TestSoak : public QObject {
         player.setInterval(2);
         connect(&player, &QTimer::timeout, &match, [&] {
             const bool settled = chargesApplied == opponent.chargesSent &&
-                                 Vars::OwnChicken.HitPoints == opponent.programHitPoints &&
+                                 fight.game().own().HitPoints == opponent.programHitPoints &&
                                  opponent.answersRead == opponent.probesSent;
             if (fight.matchOver() || !fight.cmd[0]->isEnabled() || !settled)
                 return;
@@ -248,8 +249,8 @@ class TestSoak : public QObject {
 
         QCOMPARE(recorded().boxes, QStringList{won ? "You Win!" : "You Lose!"});
         QCOMPARE(platform::endStatus(), 0);
-        QCOMPARE(int(Vars::OwnChicken.HitPoints), opponent.programHitPoints);
-        QCOMPARE(int(Vars::OpponentChicken.HitPoints), opponent.ownHitPoints);
+        QCOMPARE(int(Forms::get<frmFight>().game().own().HitPoints), opponent.programHitPoints);
+        QCOMPARE(int(Forms::get<frmFight>().game().opponent().HitPoints), opponent.ownHitPoints);
         QVERIFY2(opponent.unexpected.isEmpty(),
                  opponent.unexpected.toPercentEncoding().constData());
         QCOMPARE(chargesApplied, opponent.chargesSent);

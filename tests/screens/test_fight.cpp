@@ -290,7 +290,7 @@ private slots:
         QCOMPARE(peer.received(), sent);
         QCOMPARE(f.game().lastDamage(), int16_t(attack - defence));
         QCOMPARE(f.txt->text(), line);
-        QCOMPARE(Vars::OpponentChicken.HitPoints, int16_t(hpAfter));
+        QCOMPARE(f.game().opponent().HitPoints, int16_t(hpAfter));
         QCOMPARE(f.Label1[1]->text(), "HP:   " + QString::number(hpAfter));
         QCOMPARE(recorded().sounds, QStringList{sent.isEmpty() ? "9.wav" : "2.wav"});
         for (QPushButton* b : f.cmd)
@@ -386,7 +386,7 @@ private slots:
             QTest::qWait(50);
         }
         QCOMPARE(f.txt->text(), line.isEmpty() ? startLine : line);
-        QCOMPARE(Vars::OwnChicken.HitPoints, int16_t(ownHp));
+        QCOMPARE(f.game().own().HitPoints, int16_t(ownHp));
         QCOMPARE(f.Label1[0]->text(), "HP:   " + QString::number(ownHp));
         QCOMPARE(f.bar2->value(), bar2);
         QCOMPARE(recorded().sounds,
@@ -485,8 +485,8 @@ private slots:
         QCOMPARE(peer.received(), QByteArray("K9"));
         QCOMPARE(recorded().boxes, QStringList{"Draw!"});
         QCOMPARE(platform::endStatus(), 0);
-        QCOMPARE(Vars::OwnChicken.HitPoints, int16_t(-2));
-        QCOMPARE(Vars::OpponentChicken.HitPoints, int16_t(-8));
+        QCOMPARE(fight().game().own().HitPoints, int16_t(-2));
+        QCOMPARE(fight().game().opponent().HitPoints, int16_t(-8));
     }
 
     void closingTheWindowEndsTheProgram() {

@@ -166,7 +166,7 @@ private slots:
         QCOMPARE(status(), "Connection Established - Recieving Data . . .");
 
         peer.sendEach(recordMessages(bob));
-        QTRY_COMPARE(Vars::OpponentChicken, bob);
+        QTRY_COMPARE(host().game().opponent(), bob);
         QVERIFY(!host().tmrTransfer->isActive());
         QVERIFY(peer.received().isEmpty());
 
@@ -191,7 +191,7 @@ private slots:
         QVERIFY(host().isHidden());
         QVERIFY(!host().tmrWait->isActive());
         QVERIFY(Forms::loaded<frmWinsock1>());
-        QCOMPARE(Vars::OpponentChicken, bob);
+        QCOMPARE(host().game().opponent(), bob);
         QVERIFY(recorded().boxes.isEmpty());
     }
 

@@ -60,7 +60,7 @@ private slots:
         peer.sendEach(recordMessages(bob));
         const qint64 lastRecordAt = peer.nowMs();
         QTRY_COMPARE(status(), "Transfer Completed - Starting Game . . .");
-        QCOMPARE(Vars::OpponentChicken, bob);
+        QCOMPARE(join().game().opponent(), bob);
         QTRY_VERIFY_WITH_TIMEOUT(Forms::loaded<frmFight>() && Forms::get<frmFight>().isVisible(),
                                  3000);
         QVERIFY2(within({peer.nowMs() - lastRecordAt}, 950, 1500, what), what);
@@ -86,7 +86,7 @@ private slots:
         QVERIFY(peer.waitForBytes(2));
         QCOMPARE(join().tmrWait->isActive(), starts);
         QCOMPARE(status() == "Transfer Completed - Starting Game . . .", starts);
-        QCOMPARE(Vars::OpponentChicken.PeckSkill, int16_t(starts ? message.mid(1).toInt() : 0));
+        QCOMPARE(join().game().opponent().PeckSkill, int16_t(starts ? message.mid(1).toInt() : 0));
     }
 
     void reportsConnectionThatCannotBeMade_data() {

@@ -150,14 +150,14 @@ private slots:
         // hit points of both chickens.
         ChickenRecord seenBySparring = player;
         seenBySparring.CanPeck = seenBySparring.CanCombo = 0; // never sent
-        seenBySparring.HitPoints = Vars::OwnChicken.HitPoints;
+        seenBySparring.HitPoints = Forms::get<frmFight>().game().own().HitPoints;
         QCOMPARE(opponent.sparring.opponent(), seenBySparring);
         ChickenRecord seenByGame = sparringChicken;
         seenByGame.CanPeck = seenByGame.CanCombo = 0;
         seenByGame.HitPoints = opponent.sparring.own().HitPoints;
-        QCOMPARE(Vars::OpponentChicken, seenByGame);
+        QCOMPARE(Forms::get<frmFight>().game().opponent(), seenByGame);
         QVERIFY(rules::isDefeated(gameWins ? opponent.sparring.own().HitPoints
-                                           : Vars::OwnChicken.HitPoints));
+                                           : Forms::get<frmFight>().game().own().HitPoints));
 
         QVERIFY(opponent.lines.size() >= 3);
         QCOMPARE(opponent.lines.first(), "Sparky VS Henrietta");
