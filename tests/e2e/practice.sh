@@ -25,6 +25,8 @@ cleanup() {
     [ "${KEEP_WORK:-0}" = 1 ] || rm -rf "$work"
 }
 trap cleanup EXIT
+# The programs' settings (the addresses joined) go to a folder of the test's own.
+export XDG_CONFIG_HOME="$work/config"
 
 # The game in a folder of its own with a fast chicken (StatDivisor 1, StatOffset
 # 0), and a fast chicken for the opponent: the match takes seconds.
