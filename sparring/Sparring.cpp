@@ -67,13 +67,14 @@ bool Sparring::host() {
     return true;
 }
 
-void Sparring::join(const QString& address) {
+void Sparring::join(const QString& host, quint16 port) {
     // The joiner sends first: the opponent's chicken comes after ours.
     play(Connection::Side::Joiner, "Receiving the opponent's chicken . . .");
     connect(connection->socket(), &Winsock::Connected, this,
             [this] { emit status(QStringLiteral("Connected: waiting for the host . . .")); });
-    emit status(QStringLiteral("Connecting to %1 on port %2 . . .").arg(address).arg(MatchPort));
-    connection->socket()->Connect(address);
+    emit status(QStringLiteral("Connecting to %1 on port %2 . . .").arg(host).arg(port));
+    connection->socket()->RemotePort = port;
+    connection->socket()->Connect(host);
 }
 
 void Sparring::statusChanged(const std::string& text) {

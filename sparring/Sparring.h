@@ -25,9 +25,9 @@ public:
     // network until one connects. False, with errorText set, when the port
     // cannot be listened on.
     bool host();
-    // Connects to `address` (IPv4, IPv6 or a host name) on MatchPort. A failure
-    // is reported through status and finished(1).
-    void join(const QString& address);
+    // Connects to `host` (IPv4, IPv6 or a host name) on `port`. A failure is
+    // reported through status and finished(1).
+    void join(const QString& host, quint16 port = MatchPort);
 
     const ChickenRecord& own() const { return ownChicken; }
     const ChickenRecord& opponent() const { return opponentChicken; }

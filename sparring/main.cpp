@@ -1,6 +1,7 @@
 // quorvel-sparring: a practice opponent for Quorvel. It plays one match against
 // the game over the network, without any window, and prints the commentary.
 
+#include "core/Address.h"
 #include "net/ChickenStore.h"
 #include "sparring/Sparring.h"
 
@@ -58,7 +59,9 @@ int main(int argc, char* argv[]) {
             .arg(Sparring::MatchPort));
     const QCommandLineOption joinOption(
         QStringLiteral("join"),
-        QStringLiteral("Join the match that the game hosts at <address> (port %1).")
+        QStringLiteral("Join the match that the game hosts at <address>: an IPv4 or IPv6 "
+                       "address or a host name, with a port as in 11.0.1.2:1426 or "
+                       "[2001:db8::5]:1426 (default %1).")
             .arg(Sparring::MatchPort),
         QStringLiteral("address"));
     const QCommandLineOption chickenOption(
@@ -80,6 +83,14 @@ int main(int argc, char* argv[]) {
         !parser.positionalArguments().isEmpty()) {
         say(stderr,
             QStringLiteral("Give either --host or --join <address>.\n") + QLatin1String(TryHelp));
+        return UsageError;
+    }
+    const address::Reading joining = address::read(parser.value(joinOption).toStdString());
+    if (parser.isSet(joinOption) && !joining.target) {
+        say(stderr,
+            QStringLiteral("quorvel-sparring: --join %1: %2\n")
+                    .arg(parser.value(joinOption), QString::fromStdString(joining.refusal)) +
+                QLatin1String(TryHelp));
         return UsageError;
     }
 
@@ -122,7 +133,7 @@ int main(int argc, char* argv[]) {
             return 1;
         }
     } else {
-        sparring.join(parser.value(joinOption));
+        sparring.join(QString::fromStdString(joining.target->host), joining.target->port);
     }
     return QCoreApplication::exec();
 }

@@ -369,6 +369,8 @@ private slots:
                                           << 1 << QByteArray("Cheater!");
         QTest::newRow("nobody hosting")
             << QStringList{"--join", "127.0.0.1"} << 1 << QByteArray("Could not connect");
+        QTest::newRow("no such address")
+            << QStringList{"--join", "11.0.1.2:70000"} << 2 << QByteArray("1 to 65535");
     }
     void commandLine() {
         QFETCH(QStringList, arguments);
