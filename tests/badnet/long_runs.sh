@@ -46,11 +46,11 @@ sparring_match() { # ROLE(game-hosts|game-joins) DIR BUILD
     if [ "$role" = game-hosts ]; then
         press "$title" alt+s
         wait_window "$game_pid" "Multiplayer - Server" 10 >/dev/null || { echo "FAIL: host screen"; return 1; }
-        "$build/quorvel-sparring" --join 127.0.0.1 --chicken "$dir/sparky.dat" \
+        "$build/quorvel-sparring" --once --join 127.0.0.1 --chicken "$dir/sparky.dat" \
             >"$dir/sparring.out" 2>"$dir/sparring.log" &
         sparring_pid=$!
     else
-        "$build/quorvel-sparring" --host --chicken "$dir/sparky.dat" \
+        "$build/quorvel-sparring" --once --host --chicken "$dir/sparky.dat" \
             >"$dir/sparring.out" 2>"$dir/sparring.log" &
         sparring_pid=$!
         for _ in $(seq 50); do
