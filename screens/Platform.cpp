@@ -32,9 +32,10 @@ void realMessageBox(const QString& text, const QString& caption) {
     box.exec();
 }
 
-// The hosts heard, listed between the prompt and the field of an input dialog,
-// and shown only while there are any. The field follows the newest host until
-// the player types in it or chooses one.
+// The hosts heard and the addresses joined before, listed between the prompt
+// and the field of an input dialog, and shown only while there are any. The
+// field follows the newest host until the player types in it or chooses an
+// entry.
 class HostList : public QObject {
 public:
     HostList(QInputDialog& owner, const QString& fallback, const HeardHosts& hosts)
@@ -69,17 +70,22 @@ private:
         const bool following = !chosen && dialog.textValue() == filled;
         refreshing = true;
         list->clear();
-        for (const HeardHost& host : hosts) {
-            list->addItem(describe(host));
-            qCInfo(lcBoxes).noquote() << "prompt offers:" << describe(host);
+        QStringList entries;
+        for (const HeardHost& host : hosts)
+            entries << describe(host);
+        for (const QString& address : heard.joinedBefore())
+            entries << address + QStringLiteral(" (joined before)");
+        for (const QString& entry : entries) {
+            list->addItem(entry);
+            qCInfo(lcBoxes).noquote() << "prompt offers:" << entry;
         }
         // Wide enough for the longest entry, high enough for four of them.
         const int frame = 2 * list->frameWidth();
         list->setMinimumWidth(list->sizeHintForColumn(0) + frame +
                               list->verticalScrollBar()->sizeHint().width());
-        list->setFixedHeight(list->sizeHintForRow(0) * int(std::min<qsizetype>(hosts.size(), 4)) +
+        list->setFixedHeight(list->sizeHintForRow(0) * int(std::min<qsizetype>(entries.size(), 4)) +
                              frame);
-        list->setVisible(!hosts.isEmpty());
+        list->setVisible(!entries.isEmpty());
         refreshing = false;
         if (following) {
             filled = hosts.isEmpty() ? defaultAnswer : hosts.first().address;
@@ -89,10 +95,12 @@ private:
     }
 
     void choose(int row) {
-        if (refreshing || row < 0 || row >= heard.list().size())
+        const qsizetype hosts = heard.list().size();
+        if (refreshing || row < 0 || row >= hosts + heard.joinedBefore().size())
             return;
         chosen = true; // the field no longer follows the newest host
-        dialog.setTextValue(heard.list().at(row).address);
+        dialog.setTextValue(row < hosts ? heard.list().at(row).address
+                                        : heard.joinedBefore().at(row - hosts));
     }
 
     QInputDialog& dialog;
@@ -168,6 +176,13 @@ void HeardHosts::set(const QList<HeardHost>& now) {
     if (now == hosts)
         return;
     hosts = now;
+    emit changed();
+}
+
+void HeardHosts::setJoinedBefore(const QStringList& now) {
+    if (now == addresses)
+        return;
+    addresses = now;
     emit changed();
 }
 

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -20,21 +21,25 @@ struct HeardHost {
     bool operator==(const HeardHost&) const = default;
 };
 
-// The hosts the address prompt offers, the newest first. They may come and go
-// while the prompt is open; it follows them.
+// What the address prompt offers: the hosts heard, the newest first, then the
+// addresses this player joined before, the most recent first. Hosts may come
+// and go while the prompt is open; it follows them.
 class HeardHosts : public QObject {
     Q_OBJECT
 public:
     using QObject::QObject;
     const QList<HeardHost>& list() const { return hosts; }
-    // Emits changed() when `now` differs from the list held.
+    const QStringList& joinedBefore() const { return addresses; }
+    // Each emits changed() when `now` differs from the list held.
     void set(const QList<HeardHost>& now);
+    void setJoinedBefore(const QStringList& now);
 
 signals:
     void changed();
 
 private:
     QList<HeardHost> hosts;
+    QStringList addresses;
 };
 
 // The title that boxes without a caption of their own carry.
@@ -46,7 +51,9 @@ struct Seams {
     // A modal prompt with OK and Cancel; Cancel gives the empty text. With hosts
     // heard (`heard` not null and not empty) it lists them too, and its field
     // holds the first one's address instead of `defaultAnswer` until the player
-    // types or chooses; with none it is the plain prompt.
+    // types or chooses. The addresses joined before are listed after them, and
+    // fill the field only when chosen. With nothing to list it is the plain
+    // prompt.
     std::function<QString(const QString& prompt, const QString& defaultAnswer,
                           const HeardHosts* heard)>
         inputBox;

@@ -8,6 +8,7 @@
 #include "screens/Forms.h"
 #include "screens/Helpers.h"
 #include "screens/Platform.h"
+#include "screens/RecentAddresses.h"
 #include "screens/Twips.h"
 #include "screens/Vars.h"
 #include "screens/frmWinSock2.h"
@@ -110,8 +111,12 @@ void frmTitle::Command2_Click() {
     Vars::PlayClickSound();
     // An address a friend sends may carry a port, or be an IPv6 address or a host
     // name; anything else is refused with the reason, and the prompt comes back
-    // holding what was typed, to be mended.
-    QString answer = QStringLiteral("000.000.000.000");
+    // holding what was typed, to be mended. The addresses joined before are
+    // offered after the hosts heard, and the most recent is in the field unless
+    // a host is heard.
+    const QStringList joinedBefore = RecentAddresses::list();
+    heardHosts->setJoinedBefore(joinedBefore);
+    QString answer = joinedBefore.value(0, QStringLiteral("000.000.000.000"));
     for (;;) {
         answer = platform::InputBox(QStringLiteral("Enter Address"), answer, heardHosts);
         Vars::HostAddress = answer.toStdString();
@@ -122,6 +127,7 @@ void frmTitle::Command2_Click() {
             break;
         platform::MsgBox(QString::fromStdString(reading.refusal));
     }
+    RecentAddresses::remember(answer);
     Forms::show<frmWinSock2>();
     Forms::unload<frmTitle>();
 }

@@ -26,7 +26,8 @@ public:
     QLabel* Label1;
     QLineEdit* Text1;
     // Hosts announcing their matches on the local network, heard from the load
-    // step until the screen unloads, and what the address prompt offers of them.
+    // step until the screen unloads, and what the address prompt offers: them,
+    // then the addresses joined before.
     HostListener* Hosts;
     platform::HeardHosts* heardHosts;
 

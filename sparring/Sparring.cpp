@@ -76,13 +76,16 @@ bool Sparring::host() {
     return true;
 }
 
-void Sparring::join(const QString& address) {
+void Sparring::join(const QString& host, quint16 port) {
     // The joiner sends first: the opponent's chicken comes after ours.
     play(Connection::Side::Joiner, "Receiving the opponent's chicken . . .");
-    connect(connection->socket(), &Winsock::Connected, this,
-            [this] { emit status(QStringLiteral("Connected: waiting for the host . . .")); });
-    emit status(QStringLiteral("Connecting to %1 on port %2 . . .").arg(address).arg(MatchPort));
-    connection->socket()->Connect(address);
+    connect(connection->socket(), &Winsock::Connected, this, [this] {
+        madeConnection = true;
+        emit status(QStringLiteral("Connected: waiting for the host . . ."));
+    });
+    emit status(QStringLiteral("Connecting to %1 on port %2 . . .").arg(host).arg(port));
+    connection->socket()->RemotePort = port;
+    connection->socket()->Connect(host);
 }
 
 void Sparring::statusChanged(const std::string& text) {
@@ -152,5 +155,75 @@ void Sparring::finish(int exitStatus) {
         connection->finishSending(lingerMs);
     connection->stop();
     charge->stop();
+    emit finished(exitStatus);
+}
+
+SparringPartner::SparringPartner(const ChickenRecord& own, RandomSource draws, QObject* parent)
+    : QObject(parent), chicken(own), random(std::move(draws)) {}
+
+bool SparringPartner::host() {
+    hosting = true;
+    if (begin()->host())
+        return true;
+    emit status(QStringLiteral("cannot listen on port %1: %2")
+                    .arg(Sparring::MatchPort)
+                    .arg(match->errorText()));
+    return false;
+}
+
+void SparringPartner::join(const QString& host, quint16 port) {
+    hosting = false;
+    joinHost = host;
+    joinPort = port;
+    begin()->join(joinHost, joinPort);
+}
+
+Sparring* SparringPartner::begin() {
+    if (match != nullptr)
+        match->deleteLater(); // it may be the one reporting its end
+    match = new Sparring(chicken, random, this);
+    match->lingerMs = lingerMs;
+    connect(match, &Sparring::commentary, this, &SparringPartner::commentary);
+    connect(match, &Sparring::status, this, [this, attempt = match](const QString& text) {
+        // The attempts that find no host say nothing: one line said it waits.
+        if (!rejoining || attempt->connected())
+            emit status(text);
+    });
+    connect(match, &Sparring::finished, this, &SparringPartner::matchFinished);
+    return match;
+}
+
+void SparringPartner::next() {
+    if (!hosting)
+        join(joinHost, joinPort);
+    else if (!host())
+        emit finished(1);
+}
+
+void SparringPartner::matchFinished(int exitStatus) {
+    if (exitStatus == 0 && !once) {
+        sinceMatch.start();
+        rejoining = !hosting;
+        if (rejoining)
+            emit status(QStringLiteral("Joining %1 on port %2 again when it hosts the next match "
+                                       "(for up to %3 s) . . .")
+                            .arg(joinHost)
+                            .arg(joinPort)
+                            .arg(retryForMs / 1000));
+        next();
+        return;
+    }
+    if (exitStatus != 0 && rejoining && !match->connected()) {
+        if (sinceMatch.elapsed() + retryEveryMs <= retryForMs) {
+            QTimer::singleShot(retryEveryMs, this, &SparringPartner::next);
+            return;
+        }
+        emit status(
+            QStringLiteral("No match hosted at %1 on port %2 for %3 s: the practice is over.")
+                .arg(joinHost)
+                .arg(joinPort)
+                .arg(retryForMs / 1000));
+        exitStatus = 0; // the last match was played to its end
+    }
     emit finished(exitStatus);
 }

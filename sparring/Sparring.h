@@ -8,6 +8,8 @@
 
 #include "net/Connection.h" // the chicken record, the match and its view
 
+#include <QElapsedTimer>
+
 #include <optional>
 
 class Sparring : public QObject, private match::View {
@@ -25,9 +27,11 @@ public:
     // network until one connects. False, with errorText set, when the port
     // cannot be listened on.
     bool host();
-    // Connects to `address` (IPv4, IPv6 or a host name) on MatchPort. A failure
-    // is reported through status and finished(1).
-    void join(const QString& address);
+    // Connects to `host` (IPv4, IPv6 or a host name) on `port`. A failure is
+    // reported through status and finished(1).
+    void join(const QString& host, quint16 port = MatchPort);
+    // The joiner's connection was made (whether or not it lasted).
+    bool connected() const { return madeConnection; }
 
     // The two chickens as the match has them (before it: ours, and no opponent).
     const ChickenRecord& own() const;
@@ -69,4 +73,56 @@ private:
     QTimer* reaction; // from an attack on offer to the press of its button
     Connection* connection = nullptr;
     bool done = false; // finished has been emitted
+    bool madeConnection = false;
+};
+
+// The practice opponent as its program runs it: one match after another, each
+// a Sparring of its own with the chicken as it was given, on a connection of
+// its own made as the first was. After a match played to its end the host
+// listens and announces again for the next joiner, and the joiner connects
+// again to the same address and port, every second while that fails (the game
+// is not hosting yet), for up to a minute after the match.
+class SparringPartner : public QObject {
+    Q_OBJECT
+public:
+    SparringPartner(const ChickenRecord& chicken, RandomSource random, QObject* parent = nullptr);
+
+    // One match, then finished, as a single Sparring does.
+    bool once = false;
+    // Each match's, as Sparring's.
+    int lingerMs = 1000;
+    // The joiner's attempts at the next match: how often, and for how long
+    // after the last match ended.
+    int retryEveryMs = 1000;
+    int retryForMs = 60000;
+
+    // As Sparring's host() and join(), for the first match. host() says why
+    // it cannot listen in a status line.
+    bool host();
+    void join(const QString& host, quint16 port);
+
+signals:
+    // Each match's, as Sparring's.
+    void commentary(const QByteArray& line);
+    void status(const QString& text);
+    // No more matches. 0 when the last one was played to its end (and the joiner
+    // found no host again in time), 1 when a connection could not be made (the
+    // first one) or was lost, or the host cannot listen again.
+    void finished(int exitStatus);
+
+private:
+    // A new match, the one in play from now on.
+    Sparring* begin();
+    // The next match, in the same role.
+    void next();
+    void matchFinished(int exitStatus);
+
+    const ChickenRecord chicken;
+    const RandomSource random;
+    Sparring* match = nullptr;
+    bool hosting = true;
+    QString joinHost;
+    quint16 joinPort = Sparring::MatchPort;
+    bool rejoining = false; // the joiner is trying to reach the host after a match
+    QElapsedTimer sinceMatch;
 };

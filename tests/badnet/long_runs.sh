@@ -46,11 +46,11 @@ sparring_match() { # ROLE(game-hosts|game-joins) DIR BUILD
     if [ "$role" = game-hosts ]; then
         press "$title" alt+s
         wait_window "$game_pid" "Multiplayer - Server" 10 >/dev/null || { echo "FAIL: host screen"; return 1; }
-        "$build/quorvel-sparring" --join 127.0.0.1 --chicken "$dir/sparky.dat" \
+        "$build/quorvel-sparring" --once --join 127.0.0.1 --chicken "$dir/sparky.dat" \
             >"$dir/sparring.out" 2>"$dir/sparring.log" &
         sparring_pid=$!
     else
-        "$build/quorvel-sparring" --host --chicken "$dir/sparky.dat" \
+        "$build/quorvel-sparring" --once --host --chicken "$dir/sparky.dat" \
             >"$dir/sparring.out" 2>"$dir/sparring.log" &
         sparring_pid=$!
         for _ in $(seq 50); do
@@ -124,9 +124,10 @@ fi
 kind="$1" count="$2" percent="$3" out="$4" build="$(cd "${5:-$root/build}" && pwd)"
 # Every program gets an empty data folder of its own: a chicken the developer
 # saved with the coop would otherwise be fought with instead of the match's own.
-XDG_DATA_HOME=$(mktemp -d)
-export XDG_DATA_HOME
-trap 'rm -rf "$XDG_DATA_HOME"' EXIT
+# Its settings (the addresses joined) go to a folder of its own too.
+XDG_DATA_HOME=$(mktemp -d) XDG_CONFIG_HOME=$(mktemp -d)
+export XDG_DATA_HOME XDG_CONFIG_HOME
+trap 'rm -rf "$XDG_DATA_HOME" "$XDG_CONFIG_HOME"' EXIT
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"
 

@@ -21,6 +21,8 @@ cleanup() {
     [ "${KEEP_WORK:-0}" = 1 ] || rm -rf "$work"
 }
 trap cleanup EXIT
+# The programs' settings (the addresses joined) go to a folder of the test's own.
+export XDG_CONFIG_HOME="$work/config"
 fail() {
     echo "FAIL: $*"
     for log in "$work"/*.log; do echo "--- $log"; cat "$log"; done

@@ -18,6 +18,8 @@ cleanup() {
     [ "${KEEP_WORK:-0}" = 1 ] || rm -rf "$work"
 }
 trap cleanup EXIT
+# The programs' settings (the addresses joined) go to a folder of the test's own.
+export XDG_CONFIG_HOME="$work/config"
 
 make_player "$program" "$work/host" "$HOST_CHICKEN" || exit 1
 make_player "$program" "$work/join" "$JOIN_CHICKEN" || exit 1

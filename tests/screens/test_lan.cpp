@@ -9,6 +9,7 @@
 #include "core/Announcement.h"
 #include "net/Lan.h"
 #include "screens/Forms.h"
+#include "screens/RecentAddresses.h"
 #include "screens/Vars.h"
 #include "screens/frmTitle.h"
 #include "screens/frmWinSock2.h"
@@ -21,6 +22,8 @@
 #include <QListWidget>
 #include <QNetworkDatagram>
 #include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <QUdpSocket>
@@ -137,8 +140,14 @@ qint64 residentKb() {
 class TestLan : public QObject {
     Q_OBJECT
 
+    std::optional<QTemporaryDir> config; // the user's config folder, empty for each case
+
 private slots:
-    void init() { resetAll(); }
+    void init() {
+        resetAll();
+        config.emplace();
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config->path());
+    }
     void cleanupTestCase() { resetAll(); }
 
     void promptWithNoHostIsThePlainPrompt() {
@@ -218,6 +227,24 @@ private slots:
             prompt.reject();
         });
         QVERIFY(Vars::HostAddress.empty());
+    }
+
+    // The addresses joined before are listed after the hosts heard; the most
+    // recent is in the field until a host is heard, and choosing one puts it there.
+    void joinedAddressesComeAfterTheHostsHeard() {
+        RecentAddresses::remember(QStringLiteral("11.0.1.2"));
+        RecentAddresses::remember(QStringLiteral("[2001:db8::5]:1426"));
+        atThePrompt(showTitle(), [](QInputDialog& prompt) {
+            QCOMPARE(shown(prompt).listed, (QStringList{"[2001:db8::5]:1426 (joined before)",
+                                                        "11.0.1.2 (joined before)"}));
+            QCOMPARE(shown(prompt).field, QStringLiteral("[2001:db8::5]:1426"));
+            FakeHost rex(QStringLiteral("127.0.0.2"), "QUORVEL 1 1425 Rex");
+            QTRY_COMPARE(shown(prompt).listed.size(), 3);
+            QCOMPARE(shown(prompt).listed.first(), QStringLiteral("Rex at 127.0.0.2"));
+            QCOMPARE(shown(prompt).field, QStringLiteral("127.0.0.2"));
+            prompt.findChild<QListWidget*>(QStringLiteral("lstHosts"))->setCurrentRow(2);
+            QCOMPARE(shown(prompt).field, QStringLiteral("11.0.1.2"));
+        });
     }
 
     // What the player typed stays in the field when a host comes; a name's

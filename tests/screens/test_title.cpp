@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -32,6 +33,8 @@ class TestTitle : public QObject {
     QString answer;
     QStringList answers; // given in turn before `answer`
     QStringList played;
+    QStringList joinedBefore;            // what the last prompt offered of them
+    std::optional<QTemporaryDir> config; // the user's config folder, empty for each case
 
     static QString dataFile() { return QCoreApplication::applicationDirPath() + "/chicken.dat"; }
 
@@ -52,13 +55,16 @@ private slots:
         played.clear();
         answer.clear();
         answers.clear();
+        config.emplace();
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config->path());
         auto& seams = platform::seams();
         seams.messageBox = [this](const QString& text, const QString& caption) {
             boxes.append({text, caption});
         };
         seams.inputBox = [this](const QString& prompt, const QString& defaultAnswer,
-                                const platform::HeardHosts*) {
+                                const platform::HeardHosts* heard) {
             prompts << prompt + "|" + defaultAnswer;
+            joinedBefore = heard->joinedBefore();
             if (!answers.isEmpty())
                 return answers.takeFirst();
             return answer == "<default>" ? defaultAnswer : answer;
@@ -244,6 +250,37 @@ private slots:
                  QStringList({"Enter Address|000.000.000.000", "Enter Address|11.0.1.2:70000"}));
         QCOMPARE(Vars::HostAddress, std::string("[2001:db8::5]:1426"));
         QVERIFY(Forms::loaded<frmWinSock2>());
+    }
+
+    // The addresses joined are kept: the five most recent, the most recent first,
+    // each once. The next prompt offers them, the most recent in its field.
+    void joinedAddressesAreOfferedNextTime_data() {
+        QTest::addColumn<QStringList>("joins");
+        QTest::addColumn<QStringList>("offered");
+        QTest::newRow("a join is remembered")
+            << QStringList{" 11.0.1.2:1426 "} << QStringList{"11.0.1.2:1426"};
+        QTest::newRow("five kept, most recent first")
+            << QStringList{"11.0.1.1", "11.0.1.2", "11.0.1.3",
+                           "11.0.1.4", "11.0.1.5", "[2001:db8::5]:1426"}
+            << QStringList{"[2001:db8::5]:1426", "11.0.1.5", "11.0.1.4", "11.0.1.3", "11.0.1.2"};
+        QTest::newRow("a repeat moves to the front")
+            << QStringList{"11.0.1.1", "11.0.1.2", "11.0.1.3", "11.0.1.2"}
+            << QStringList{"11.0.1.2", "11.0.1.3", "11.0.1.1"};
+    }
+    void joinedAddressesAreOfferedNextTime() {
+        QFETCH(QStringList, joins);
+        QFETCH(QStringList, offered);
+        for (const QString& address : joins) {
+            Forms::show<frmTitle>();
+            answers = QStringList{address};
+            Forms::get<frmTitle>().Command2->click();
+            Forms::unloadAll();
+        }
+        prompts.clear();
+        Forms::show<frmTitle>();
+        Forms::get<frmTitle>().Command2->click();
+        QCOMPARE(joinedBefore, offered);
+        QCOMPARE(prompts, QStringList{"Enter Address|" + offered.first()});
     }
 
     void accessKeysActLikeClicks() {

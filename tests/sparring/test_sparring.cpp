@@ -341,6 +341,41 @@ private slots:
         QVERIFY(opponent.finished.isEmpty());
     }
 
+    // After a match played to its end the joiner connects again to the address
+    // and port it was given (the host listening again is seen by the practice
+    // test); with --once it ends instead.
+    void joinsAgainAfterAMatch_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("again") << QStringList{"--join", "127.0.0.1:1426"};
+        QTest::newRow("once") << QStringList{"--join", "127.0.0.1:1426", "--once"};
+    }
+    void joinsAgainAfterAMatch() {
+        QFETCH(QStringList, arguments);
+        QProcess program;
+        program.start(QUORVEL_SPARRING, arguments);
+        {
+            // A short match: both records, the first charge, a finishing blow.
+            Peer peer;
+            QVERIFY(peer.listen(1426) && peer.waitForProgram());
+            peer.send("0");
+            QVERIFY(
+                peer.waitForBytes(joined(recordMessages(Sparring::sampleChicken())).size() + 1));
+            peer.sendEach(recordMessages(bob));
+            QVERIFY(waitUntil([&] { return peer.received().contains("J1"); }, 10000));
+            peer.send("K30000");
+            QVERIFY(peer.waitForClose());
+        }
+        Peer next;
+        if (arguments.contains("--once")) {
+            QVERIFY(program.waitForFinished(5000));
+            QCOMPARE(program.exitCode(), 0);
+        } else {
+            QVERIFY(next.listen(1426) && next.waitForProgram());
+        }
+        program.kill();
+        program.waitForFinished();
+    }
+
     void sampleChickenIsBruno() {
         const auto bruno = chickenfile::load(QUORVEL_ASSETS "/chickens/bruno.dat");
         QVERIFY(bruno);
@@ -369,6 +404,8 @@ private slots:
                                           << 1 << QByteArray("Cheater!");
         QTest::newRow("nobody hosting")
             << QStringList{"--join", "127.0.0.1"} << 1 << QByteArray("Could not connect");
+        QTest::newRow("no such address")
+            << QStringList{"--join", "11.0.1.2:70000"} << 2 << QByteArray("1 to 65535");
     }
     void commandLine() {
         QFETCH(QStringList, arguments);
