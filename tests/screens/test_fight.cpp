@@ -428,12 +428,15 @@ private slots:
     void peerEndingAfterTheMatchIsNoLoss_data() {
         QTest::addColumn<int>("mode");
         QTest::addColumn<bool>("won");
-        addModes("won", [](QTestData& row) { row << true; });
-        addModes("lost", [](QTestData& row) { row << false; });
+        QTest::addColumn<bool>("closed"); // the fight window, while the result waits
+        addModes("won", [](QTestData& row) { row << true << false; });
+        addModes("lost", [](QTestData& row) { row << false << false; });
+        addModes("won, window closed", [](QTestData& row) { row << true << true; });
     }
     void peerEndingAfterTheMatchIsNoLoss() {
         QFETCH(int, mode);
         QFETCH(bool, won);
+        QFETCH(bool, closed);
         Vars::OpponentChicken.HitPoints = 1;
         Vars::OwnChicken.Speed = 0; // no charge tick while the match ends
         Peer peer;
@@ -444,8 +447,13 @@ private slots:
             ProgramRandom rolls;
             rolls.roll(1, 17, 10).roll(1, 8, 1).roll(1, 3, 1).roll(1, 5, 1);
             fight().cmd[0]->click();
-            QTRY_VERIFY(platform::programEnded());
             QVERIFY(peer.waitForBytes(2));
+            if (closed) {
+                fight().close();
+                QVERIFY(!platform::programEnded());
+                peer.close();
+            }
+            QTRY_VERIFY(platform::programEnded());
         } else {
             peer.send("K10");
             QTRY_VERIFY(platform::programEnded());
