@@ -4,7 +4,6 @@
 
 #include <QHostAddress>
 #include <QNetworkInterface>
-#include <QSemaphore>
 #include <QThread>
 
 #include <arpa/inet.h>
@@ -309,21 +308,6 @@ void PortMapper::stop() {
     renewal.stop();
     session->cancelled = true;
     queue([s = session] { s->remove(); });
-}
-
-void PortMapper::stopAndWait(int timeoutMs) {
-    stop();
-    // Only a mapping the router has confirmed is worth holding the end up for;
-    // one still being asked for when the program ends lapses with its lease,
-    // rather than freezing the program for the rest of the router search.
-    if (!holding)
-        return;
-    holding = false;
-    // Everything queued before runs first, the removal included; the semaphore
-    // outlives a wait that gives up.
-    auto done = std::make_shared<QSemaphore>();
-    queue([done] { done->release(); });
-    done->tryAcquire(1, timeoutMs);
 }
 
 void PortMapper::settle(const reach::Outcome& outcome, int answered) {

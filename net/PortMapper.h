@@ -37,10 +37,6 @@ public:
     // Removes the mapping at once (on the router thread; returns immediately)
     // and forgets an outcome still to come. Connections already made stay.
     void stop();
-    // The same, for a program about to end without running destructors: when the
-    // router has confirmed a mapping, returns once it has been told to remove it,
-    // or after timeoutMs; a mapping still being asked for lapses with its lease.
-    void stopAndWait(int timeoutMs);
     bool active() const { return running; }
 
 signals:

@@ -43,19 +43,10 @@ private:
     const std::function<void()> delivering;
 };
 
-QTimer* timer(QObject* parent, const char* name, int interval) {
-    auto* t = new QTimer(parent);
-    t->setObjectName(QString::fromLatin1(name));
-    t->setInterval(interval);
-    // Coarse timers may fire 5% early; the blink keeps the time it was given.
-    t->setTimerType(Qt::PreciseTimer);
-    return t;
-}
-
 } // namespace
 
 ConnectionScreen::ConnectionScreen(const Setup& setup)
-    : tmrFlash(timer(this, "tmrFlash", 200)),
+    : tmrFlash(new QTimer(this)),
       view(std::make_unique<StatusView>(*this,
                                         [this] { connection->finishSending(finishSendingMs); })),
       connection(new Connection(setup.side, setup.statuses, Vars::OwnChicken, Vars::OpponentChicken,
@@ -73,6 +64,10 @@ ConnectionScreen::ConnectionScreen(const Setup& setup)
     txt = label(this, QStringLiteral("txt"), QString(), 840, 240, 4575, 255, arial(11.25),
                 QColor(255, 0, 0), Qt::AlignHCenter | Qt::AlignTop);
 
+    // The blink keeps its time: a coarse timer may fire 5% early.
+    tmrFlash->setObjectName(QStringLiteral("tmrFlash"));
+    tmrFlash->setInterval(200);
+    tmrFlash->setTimerType(Qt::PreciseTimer);
     connection->socket()->setObjectName(setup.socketName);
     tmrWait = connection->waitTimer();
     tmrWait->setObjectName(QStringLiteral("tmrWait"));
