@@ -29,13 +29,12 @@ bool Match::send(std::string_view message, bool afterAcknowledged) {
 
 // The exchange
 
-void Match::connectionTaken() {
+void Match::joinerTaken(std::string_view firstArrival) {
     view.statusChanged(role.acceptedStatus);
-    send(wire::Ready);
+    receive(firstArrival);
 }
 
 void Match::arrival(std::string_view bytes) {
-    heard = heard || !bytes.empty();
     receive(bytes);
 }
 
@@ -238,10 +237,6 @@ void Match::connectionLost() {
     }
     view.transferRunning(false);
     view.waitRunning(false);
-    if (role.waitsAgainAfterStray && !heard) {
-        view.waitForNextJoiner();
-        return;
-    }
     view.connectionLost("Connection lost: " + (link != nullptr ? link->reason() : std::string()));
 }
 

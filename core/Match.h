@@ -83,9 +83,6 @@ public:
     virtual void connectionLost(const std::string& /*status*/) {}
     // The connection went during the fight.
     virtual void opponentLeft() {}
-    // The host's connection went before the peer sent anything: wait for the
-    // next joiner as if this one had never come.
-    virtual void waitForNextJoiner() {}
     // True once nothing more may be handled (the program is ending).
     virtual bool halted() const { return false; }
 };
@@ -106,10 +103,6 @@ public:
         // Non-empty: the peer's last record message ends the exchange on this
         // side, shows this status and starts the wait (the joiner).
         std::string receivedStatus;
-        // True (the host): a connection that ends before the peer has sent
-        // anything (a port scan, some other program) was never a joiner; the
-        // host waits for the next one instead of reporting a lost connection.
-        bool waitsAgainAfterStray = false;
     };
 
     // The match plays with copies of `own` and `opponent`: it fills in the
@@ -123,8 +116,10 @@ public:
     // stream to end, or for a finishing blow that crossed its own, before it wins.
     static constexpr int ResultBoundMs = 1800;
 
-    // The host has taken the joiner's connection: it asks for the joiner's record.
-    void connectionTaken();
+    // The host has taken the joiner's connection: the one that answered its
+    // ready signal with the first record message, `firstArrival` (see
+    // wire::opensExchange).
+    void joinerTaken(std::string_view firstArrival);
     // Everything that arrived on the connection at once.
     void arrival(std::string_view bytes);
     void transferTick();
@@ -183,7 +178,6 @@ private:
     int charge = 0;     // the own charge
     int16_t damage = 0; // the last attack's result, sent or received
     bool opened = false;
-    bool heard = false; // anything at all has arrived from the peer
     bool finished = false;
     bool awaiting = false; // the own finishing blow has gone; the result is still open
 };

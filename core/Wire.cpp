@@ -265,6 +265,11 @@ std::vector<Message> readArrival(std::string_view bytes) {
     return messages;
 }
 
+bool opensExchange(std::string_view arrival) {
+    const Message first = readArrival(arrival).front();
+    return first.kind == Message::Kind::Record && first.tag == 'A';
+}
+
 bool applyRecord(const Message& message, ChickenRecord& opponent) {
     if (message.kind != Message::Kind::Record)
         return false;

@@ -84,6 +84,11 @@ struct Message {
 // of a number split over two arrivals can look like that.
 std::vector<Message> readArrival(std::string_view bytes);
 
+// True when `arrival`, the first thing a new connection sent after the host's
+// ready signal, is how a joiner answers it: the name record ("A" and the name)
+// first. Anything else (a web request, a banner, noise) comes from no joiner.
+bool opensExchange(std::string_view arrival);
+
 // Stores a Record message's payload into the field its tag names. Returns false
 // (and changes nothing) for anything that is not a Record message.
 bool applyRecord(const Message& message, ChickenRecord& opponent);

@@ -2,6 +2,7 @@
 
 #include "core/Wire.h"
 #include "net/Lan.h"
+#include "net/Lobby.h"
 #include "net/MatchLog.h"
 #include "net/Winsock.h"
 
@@ -65,8 +66,7 @@ match::Match::Role Connection::role(Side side, const Statuses& statuses) {
                 .sendingStatus = statuses.sending,
                 .sentStatus = statuses.complete,
                 .handsOverTurn = false,
-                .receivedStatus = {},
-                .waitsAgainAfterStray = true};
+                .receivedStatus = {}};
     // The joiner sends first and hands the turn to the host.
     return {.acceptedStatus = {},
             .sendingStatus = statuses.sending,
@@ -80,12 +80,14 @@ Connection::Connection(Side side, Statuses statuses, const ChickenRecord& own,
                        QObject* parent)
     : QObject(parent), control(new Winsock(this)),
       beacon(side == Side::Host ? new Announcer(this) : nullptr),
+      lobby(side == Side::Host ? new Lobby(wire::Ready, wire::opensExchange, this) : nullptr),
       transfer(timer(this, wire::TransferTickMs)), wait(timer(this, wire::WaitBeforeFightMs)),
       link(*control), front(shown), texts(std::move(statuses)),
       played(own, opponent, role(side, texts), &link, *this, std::move(random)) {
-    if (side == Side::Host)
+    if (side == Side::Host) {
         control->LocalPort = wire::MatchPort;
-    else
+        connect(lobby, &Lobby::joinerFound, this, &Connection::takeJoiner);
+    } else
         control->RemotePort = wire::MatchPort;
     connect(control, &Winsock::ConnectionLost, this, [this] { played.connectionLost(); });
     connect(control, &Winsock::ConnectFailed, this, [this](const QString& reason) {
@@ -116,16 +118,21 @@ void Connection::host() {
 }
 
 void Connection::accept(qintptr requestID) {
+    if (lobby != nullptr && control->Release(requestID))
+        lobby->admit(requestID);
+}
+
+void Connection::takeJoiner(qintptr descriptor, const QByteArray& firstArrival) {
     beacon->stop();
     emit waitingForJoiner(false);
-    if (control->State() != Winsock::sckClosed)
-        control->Close();
-    if (!control->Accept(requestID)) {
+    lobby->clear();
+    if (!control->Carry(descriptor)) {
         front.connectionLost("Could not accept the connection: " +
                              control->ErrorText().toStdString());
         return;
     }
-    played.connectionTaken();
+    received.assign(firstArrival.constData(), size_t(firstArrival.size()));
+    played.joinerTaken(received);
 }
 
 void Connection::dataArrival() {
@@ -139,6 +146,7 @@ void Connection::dataArrival() {
 void Connection::stop() {
     if (beacon != nullptr) {
         beacon->stop();
+        lobby->clear();
         emit waitingForJoiner(false);
     }
     transfer->stop();
@@ -222,12 +230,6 @@ void Connection::connectionLost(const std::string& status) {
 void Connection::opponentLeft() {
     matchlog::ended(played.own(), played.opponent());
     front.opponentLeft();
-}
-
-void Connection::waitForNextJoiner() {
-    // This one was never a joiner (a port scan, some other program).
-    control->Close();
-    host();
 }
 
 bool Connection::halted() const {

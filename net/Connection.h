@@ -16,6 +16,7 @@
 #include <string>
 
 class Announcer;
+class Lobby;
 class QTimer;
 class Winsock;
 
@@ -76,8 +77,11 @@ public:
     bool listen();
     // The same, telling the front end: the waiting status, or why not.
     void host();
-    // A joiner asks to connect: no more announcements or listening (so no second
-    // joiner gets in), the request taken, and the match asks for its record.
+    // A new connection (the host): greeted with the ready signal and judged. The
+    // first to answer with its record is the joiner: then, and only then, the
+    // announcements and listening stop, every other connection is closed, and
+    // the exchange goes on. The rest (junk, a close, silence) are closed
+    // quietly while the host goes on waiting.
     void accept(qintptr requestID);
     // Everything waiting on the connection is one arrival.
     void dataArrival();
@@ -90,8 +94,8 @@ public:
 
 signals:
     // The host starts waiting for a joiner (listening) or stops: a joiner is
-    // taken, or the connection stops. A host screen asks its router to let
-    // friends on the internet in for as long as it waits.
+    // taken, or the connection stops. Strays come and go without a word. A host screen asks its
+    // router to let friends on the internet in for as long as it waits.
     void waitingForJoiner(bool waiting);
 
 private:
@@ -112,13 +116,14 @@ private:
     void ended(match::Result result) override;
     void connectionLost(const std::string& status) override;
     void opponentLeft() override;
-    void waitForNextJoiner() override;
     bool halted() const override;
 
     static match::Match::Role role(Side side, const Statuses& statuses);
+    void takeJoiner(qintptr descriptor, const QByteArray& firstArrival);
 
     Winsock* const control;
     Announcer* const beacon;
+    Lobby* const lobby; // the host's connections being judged
     QTimer* const transfer;
     QTimer* const wait;
     SocketLink link;

@@ -260,24 +260,33 @@ void Winsock::Close() {
 }
 
 bool Winsock::Accept(qintptr requestID) {
+    return Release(requestID) && Carry(requestID);
+}
+
+bool Winsock::Release(qintptr requestID) {
     if (!pending.removeOne(requestID)) {
         errorText = QStringLiteral("No such connection request");
         return false;
     }
+    unannounced.removeOne(requestID);
+    return true;
+}
+
+bool Winsock::Carry(qintptr descriptor) {
     // The control carries one thing at a time: the accepted connection replaces
     // listening, other requests and any earlier connection.
     Close();
     connectHost.clear();
 
     auto* accepted = new QTcpSocket(this);
-    if (!accepted->setSocketDescriptor(requestID)) {
+    if (!accepted->setSocketDescriptor(descriptor)) {
         errorText = accepted->errorString();
         delete accepted;
-        refuse(requestID);
+        refuse(descriptor);
         return false;
     }
     adopt(accepted);
-    qCDebug(lcLink) << "accepted request" << requestID;
+    qCDebug(lcLink) << "accepted request" << descriptor;
     return true;
 }
 

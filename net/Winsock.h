@@ -53,6 +53,12 @@ public:
     void Close();
     // Takes the request into this control, which then carries the connection.
     bool Accept(qintptr requestID);
+    // Hands the request's connection to the caller, who owns its descriptor
+    // from now on. False when there is no such request.
+    bool Release(qintptr requestID);
+    // Carries a connection accepted elsewhere (the descriptor becomes the
+    // control's): replaces listening, other requests and any earlier connection.
+    bool Carry(qintptr descriptor);
     // Starts connecting to host (dotted IPv4, IPv6 or a host name) on RemotePort;
     // returns at once. Failure is reported by ConnectFailed.
     void Connect(const QString& host);

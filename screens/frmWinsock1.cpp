@@ -78,15 +78,15 @@ void frmWinsock1::PortMapper1_Finished(const reach::Outcome& outcome) {
 }
 
 void frmWinsock1::waitingForJoiner(bool waiting) {
+    cmdCopy->setEnabled(waiting);
     if (waiting) {
         setInternetLine(Asking, Asking);
         PortMapper1->start(wire::MatchPort);
         return;
     }
     PortMapper1->stop();
-    // The answer no longer comes.
-    if (txtInternet->text() == Asking)
-        setInternetLine(QString(), QString());
+    // A joiner is in and the router lets nobody else in: no address to give.
+    setInternetLine(QString(), QString());
 }
 
 void frmWinsock1::setInternetLine(const QString& line, const QString& copied) {

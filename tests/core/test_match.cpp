@@ -86,9 +86,9 @@ class TestMatch : public QObject {
     Q_OBJECT
 
 private slots:
-    // Events: "take", "tick" (transfer), "wait", "open", "charge", "act N",
-    // "lost", "bound" (the wait for the result has passed), "quit", "break"
-    // (sends fail from now on), "hold"/"release" (a record message waits for its
+    // Events: "take FIRST" (the joiner taken with its first arrival), "tick" (transfer), "wait",
+    // "open", "charge", "act N", "lost", "bound" (the wait for the result has passed), "quit",
+    // "break" (sends fail from now on), "hold"/"release" (a record message waits for its
     // acknowledgement / has gone), or anything else: an arrival. Rolls:
     // Random(1, n) results in order, as "n:result".
     void events_data() {
@@ -100,8 +100,8 @@ private slots:
         using L = QStringList;
         const L tenTicks(10, "tick");
         QTest::newRow("host: the joiner's ready hands over the turn")
-            << false << (L{"take", "ARex", "0"} + tenTicks) << L{}
-            << L{"0", "!AKid", "!B12", "!C8", "!D100", "!E50", "!F20", "!G0", "!H5", "!I6"}
+            << false << (L{"take ARex", "0"} + tenTicks) << L{}
+            << L{"!AKid", "!B12", "!C8", "!D100", "!E50", "!F20", "!G0", "!H5", "!I6"}
             << L{"status taken", "status sending", "transfer",
                  "status sent",  "transfer off",   "wait"};
         QTest::newRow("join: records, then the ready signal; the host's last record")
@@ -110,8 +110,8 @@ private slots:
             << L{"status sending", "transfer",        "status sent",
                  "transfer off",   "status received", "wait"};
         QTest::newRow("a record held back holds the exchange's steps")
-            << false << L{"take", "ARex", "0", "tick", "hold", "tick", "tick", "release", "tick"}
-            << L{} << L{"0", "!AKid", "!B12"} << L{"status taken", "status sending", "transfer"};
+            << false << L{"take ARex", "0", "tick", "hold", "tick", "tick", "release", "tick"}
+            << L{} << L{"!AKid", "!B12"} << L{"status taken", "status sending", "transfer"};
         QTest::newRow("probe answered at any step") << false << L{"90"} << L{} << L{"91"} << L{};
         QTest::newRow("the wait's end opens the fight once")
             << false << L{"wait", "open"} << L{} << L{}
@@ -171,7 +171,7 @@ private slots:
             << false << L{"open", "K0"} << L{"3:1"} << L{}
             << L{"deflect!", "Rex's attack has been deflected.", "refreshed"};
         QTest::newRow("lost before the fight: the status says why")
-            << false << L{"take", "lost"} << L{} << L{"0"}
+            << false << L{"take ARex", "lost"} << L{} << L{}
             << L{"status taken", "transfer off", "wait off", "lost Connection lost: reset by peer"};
         QTest::newRow("a failed send is a lost connection")
             << false << L{"open", "break", "charge", "charge"} << L{} << L{}
@@ -198,8 +198,8 @@ private slots:
             random.roll(1, r.section(':', 0, 0).toInt(), r.section(':', 1).toInt());
         for (const QString& event : events) {
             const int before = int(view.told.size());
-            if (event == "take")
-                game.connectionTaken();
+            if (event.startsWith("take "))
+                game.joinerTaken(event.mid(5).toStdString());
             else if (event == "tick")
                 game.transferTick();
             else if (event == "wait")

@@ -9,6 +9,7 @@
 
 #include <QFileInfo>
 #include <QHostAddress>
+#include <QLabel>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -197,7 +198,11 @@ bool hostMatch(Peer& peer) {
     if (!peer.connectToProgram() || !peer.waitForBytes(1) || peer.received() != "0")
         return false;
     peer.forget();
-    return true;
+    // A connection is the joiner once its first arrival is the name record; the
+    // name the host already holds keeps the tests' opponent as it was.
+    frmWinsock1& host = Forms::get<frmWinsock1>();
+    peer.send("A" + QByteArray::fromStdString(host.game().opponent().Name));
+    return waitUntil([&] { return host.txt->text().startsWith("Connection Established"); });
 }
 
 bool joinMatch(Peer& peer) {

@@ -92,7 +92,8 @@ QList<QByteArray> recordMessages(const ChickenRecord& record);
 QByteArray joined(const QList<QByteArray>& messages);
 
 // The program hosts (GameMode 1) and `peer` joins; returns once the ready
-// signal has reached the peer, with the peer's record forgotten.
+// signal has reached the peer (then forgotten) and the name record it answered
+// with has made it the joiner.
 bool hostMatch(Peer& peer);
 // The program joins (GameMode 2) `peer`, which hosts.
 bool joinMatch(Peer& peer);
