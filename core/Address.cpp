@@ -15,6 +15,10 @@ constexpr std::string_view Brackets =
 constexpr std::string_view Ipv6Port =
     "Put an IPv6 address in brackets to add a port, as in [2001:db8::5]:1426.";
 constexpr std::string_view BadIpv6 = "That is not an IPv6 address, such as 2001:db8::5.";
+constexpr std::string_view BadZone =
+    "After the % comes the name of a network interface, as in fe80::1%eth0.";
+constexpr std::string_view ZoneNotIpv6 =
+    "Only an IPv6 address takes a % and an interface, as in fe80::1%eth0.";
 constexpr std::string_view BadIpv4 =
     "An IPv4 address is four numbers from 0 to 255 with dots between them, as in 11.0.1.2.";
 constexpr std::string_view BadName = "That is not an address: a host name has only letters, "
@@ -100,10 +104,29 @@ Reading host(std::string_view text, uint16_t atPort) {
     return {Target{std::string(text), atPort}, {}};
 }
 
-// "[address]" or "[address]:port".
+// An interface's name as the system takes it after an IPv6 address's "%":
+// 1 to 15 visible characters, none of them a separator of the typed text.
+bool isZone(std::string_view zone) {
+    return !zone.empty() && zone.size() <= 15 && std::all_of(zone.begin(), zone.end(), [](char c) {
+        return c > ' ' && c < 0x7f && std::string_view("%/:[]").find(c) == std::string_view::npos;
+    });
+}
+
+// An IPv6 address, with or without "%zone", and no port.
+Reading ipv6Host(std::string_view text, uint16_t atPort) {
+    const size_t percent = text.find('%');
+    if (!ipv6(text.substr(0, percent)))
+        return refused(BadIpv6);
+    if (percent != std::string_view::npos && !isZone(text.substr(percent + 1)))
+        return refused(BadZone);
+    return {Target{std::string(text), atPort}, {}};
+}
+
+// "[address]" or "[address]:port", the address with or without its zone.
 Reading bracketed(std::string_view text) {
     const size_t close = text.find(']');
-    if (close == std::string_view::npos || !ipv6(text.substr(1, close - 1)))
+    if (close == std::string_view::npos ||
+        !ipv6(text.substr(1, std::min(close, text.find('%')) - 1)))
         return refused(Brackets);
     const std::string_view rest = text.substr(close + 1);
     uint16_t atPort = DefaultPort;
@@ -115,7 +138,7 @@ Reading bracketed(std::string_view text) {
             return refused(BadPort);
         atPort = *p;
     }
-    return {Target{std::string(text.substr(1, close - 1)), atPort}, {}};
+    return ipv6Host(text.substr(1, close - 1), atPort);
 }
 
 } // namespace
@@ -155,15 +178,18 @@ Reading read(std::string_view typed) {
     if (text.find_first_of("[]") != std::string_view::npos)
         return refused(Brackets);
     const size_t colon = text.rfind(':');
+    if (colon != std::string_view::npos && text.find(':') != colon) {
+        // Two colons or more: an IPv6 address, with no room for a port.
+        Reading whole = ipv6Host(text, DefaultPort);
+        if (whole.target || !port(text.substr(colon + 1)) ||
+            !ipv6Host(text.substr(0, colon), DefaultPort).target)
+            return whole;
+        return refused(Ipv6Port);
+    }
+    if (text.find('%') != std::string_view::npos)
+        return refused(ZoneNotIpv6);
     if (colon == std::string_view::npos)
         return host(text, DefaultPort);
-    if (text.find(':') != colon) {
-        // Two colons or more: an IPv6 address, with no room for a port.
-        if (ipv6(text))
-            return {Target{std::string(text), DefaultPort}, {}};
-        return refused(ipv6(text.substr(0, colon)) && port(text.substr(colon + 1)) ? Ipv6Port
-                                                                                   : BadIpv6);
-    }
     const auto p = port(text.substr(colon + 1));
     if (!p)
         return refused(BadPort);

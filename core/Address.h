@@ -1,9 +1,10 @@
 #pragma once
 
 // Reading the address a player types to join a host: an IPv4 address
-// (11.0.1.2), an IPv6 address (2001:db8::5) or a host name (quorvel.example),
-// each optionally followed by a port (11.0.1.2:1426, [2001:db8::5]:1426,
-// quorvel.example:1426). Anything else is refused with the reason, in words a
+// (11.0.1.2), an IPv6 address (2001:db8::5, or with the interface of a
+// link-local one, fe80::1%eth0) or a host name (quorvel.example), each
+// optionally followed by a port (11.0.1.2:1426, [2001:db8::5]:1426,
+// [fe80::1%eth0]:1426, quorvel.example:1426). Anything else is refused with the reason, in words a
 // player can act on.
 
 #include <array>
@@ -18,7 +19,8 @@ namespace address {
 inline constexpr uint16_t DefaultPort = 1425;
 
 struct Target {
-    std::string host; // IPv4 as dotted decimal, IPv6 without brackets, or a host name
+    std::string host; // IPv4 as dotted decimal, IPv6 without brackets (its zone
+                      // kept after a "%"), or a host name
     uint16_t port = DefaultPort;
 
     bool operator==(const Target&) const = default;

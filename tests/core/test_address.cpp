@@ -24,6 +24,11 @@ private slots:
         rows("192.168.1.10:1425", {"192.168.001.010"}); // decimal, never octal
         rows("2001:db8::5:1425", {"2001:db8::5", "[2001:db8::5]"});
         rows("2001:db8::5:1426", {"[2001:db8::5]:1426"});
+        rows("fe80::1%eth0:1425", {"fe80::1%eth0", "[fe80::1%eth0]", "[fe80::1%eth0]:1425"});
+        rows("After the % comes the name of a network interface, as in fe80::1%eth0.",
+             {"fe80::1%", "[fe80::1%]:1425", "fe80::1%eth0/1", "fe80::1%averyveryverylongname"});
+        rows("Only an IPv6 address takes a % and an interface, as in fe80::1%eth0.",
+             {"11.0.1.2%eth0", "11.0.1.2%eth0:1426"});
         rows("quorvel.example:1425", {"quorvel.example"});
         rows("Quorvel.Example.:65535", {"Quorvel.Example.:65535"});
         rows("Type the host's address, for example 11.0.1.2.", {"  ", ":1426"});
@@ -33,9 +38,9 @@ private slots:
         rows("Brackets go around an IPv6 address only, as in [2001:db8::5]:1425.",
              {"[2001:db8::5", "2001:db8::5]", "[2001:db8::5]1425", "[11.0.1.2]:1425"});
         rows("Put an IPv6 address in brackets to add a port, as in [2001:db8::5]:1426.",
-             {"2001:db8:0:0:0:0:0:5:1426"});
+             {"2001:db8:0:0:0:0:0:5:1426", "fe80::1%eth0:1426"});
         rows("That is not an IPv6 address, such as 2001:db8::5.",
-             {"2001:db8::5::6", "fe80::1%eth0"});
+             {"2001:db8::5::6", "fe80::g%eth0"});
         rows(
             "An IPv4 address is four numbers from 0 to 255 with dots between them, as in 11.0.1.2.",
             {"11.0.1.256", "11.0.1", "11.0.1.2.3", "0x7f.0.0.1", "11.0.1.0002"});
