@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLayout>
 #include <QListWidget>
 #include <QNetworkDatagram>
@@ -316,7 +317,9 @@ private slots:
         Peer peer;
         if (joinerComes) {
             QVERIFY(peer.connectToProgram());
-            QVERIFY(peer.waitForBytes(1)); // the ready signal: taken
+            QVERIFY(peer.waitForBytes(1)); // the ready signal
+            peer.send("ABob");             // the name: taken
+            QTRY_VERIFY(Forms::get<frmWinsock1>().txt->text().startsWith("Connection"));
         } else {
             Forms::get<frmWinsock1>().close();
             QVERIFY(Forms::loaded<frmTitle>());
