@@ -323,7 +323,7 @@ private slots:
         QTRY_COMPARE(opponent.exitStatus(), 1);
     }
 
-    // A connection that ends before it has sent anything was no joiner: the
+    // A connection that ends before it has sent its name was no joiner: the
     // opponent goes on hosting, and the next joiner is greeted.
     void strayConnectionDoesNotEndHosting() {
         Opponent opponent(rex);
@@ -334,7 +334,6 @@ private slots:
             QVERIFY(stray.waitForBytes(1));
         }
         Peer joiner;
-        // Refused until the opponent has seen the stray go.
         QVERIFY(waitUntil([&] { return joiner.connectToProgram(); }));
         QVERIFY(joiner.waitForBytes(1));
         QCOMPARE(joiner.received(), QByteArray("0"));
