@@ -26,7 +26,9 @@ struct Outcome {
     uint16_t externalPort = 0;   // Mapped: the router's port forwarded to `port`
     std::string reason;          // Refused: the router's reason
     std::string localAddress;    // this machine's address at home; empty when unknown
-    std::vector<std::string> ipv6Addresses; // this machine's IPv6 addresses
+    // This machine's IPv6 addresses: a pinhole is asked for where one is global.
+    // The line shows none of them, only what the router opened.
+    std::vector<std::string> ipv6Addresses;
     // The global IPv6 address the router lets friends reach `port` on (a
     // pinhole in its IPv6 firewall); empty when it opened none or stopped.
     std::string pinholeAddress;
