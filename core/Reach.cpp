@@ -2,8 +2,6 @@
 
 #include "core/Address.h"
 
-#include <algorithm>
-
 namespace reach {
 
 namespace {
@@ -22,18 +20,11 @@ bool isPublicIpv4(const std::string& text) {
              (b0 == 169 && b1 == 254) || b0 >= 224);
 }
 
-// Global unicast, 2000::/3: neither link-local (fe80::/10) nor unique-local
-// (fc00::/7), loopback or an IPv4 address in IPv6 dress.
-bool isGlobalIpv6(const std::string& text) {
-    const auto a = address::ipv6(text);
-    return a && ((*a)[0] & 0xe0) == 0x20;
-}
-
+// An IPv6 address always in brackets, so that it reads as one in a line.
 std::string joinAt(const std::string& host, uint16_t port) {
     const bool v6 = host.find(':') != std::string::npos;
-    if (port == address::DefaultPort)
-        return host;
-    return (v6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
+    const std::string shown = v6 ? "[" + host + "]" : host;
+    return port == address::DefaultPort ? shown : shown + ":" + std::to_string(port);
 }
 
 std::string byHand(const Outcome& outcome) {
@@ -47,22 +38,34 @@ bool mappedOutside(const Outcome& outcome) {
     return outcome.answer == Outcome::Answer::Mapped && isPublicIpv4(outcome.externalAddress);
 }
 
+// The router lets friends reach this machine's global IPv6 address.
+bool pinholed(const Outcome& outcome) {
+    return isGlobalIpv6(outcome.pinholeAddress);
+}
+
 } // namespace
+
+bool isGlobalIpv6(const std::string& text) {
+    const auto a = address::ipv6(text);
+    return a && ((*a)[0] & 0xe0) == 0x20;
+}
 
 std::string joinAddress(const Outcome& outcome) {
     if (mappedOutside(outcome))
         return joinAt(outcome.externalAddress, outcome.externalPort);
-    const auto v6 =
-        std::find_if(outcome.ipv6Addresses.begin(), outcome.ipv6Addresses.end(), isGlobalIpv6);
-    return v6 != outcome.ipv6Addresses.end() ? joinAt(*v6, outcome.port) : std::string();
+    return pinholed(outcome) ? joinAt(outcome.pinholeAddress, outcome.port) : std::string();
 }
 
 std::string hostLine(const Outcome& outcome) {
+    const std::string join = "Friends on the internet join at ";
     const std::string cannot = "Friends on the internet cannot join: ";
-    if (const std::string at = joinAddress(outcome); !at.empty())
-        return (mappedOutside(outcome) ? "Friends on the internet join at "
-                                       : "Friends on the internet with IPv6 join at ") +
-               at;
+    if (mappedOutside(outcome))
+        return join + joinAddress(outcome) +
+               (pinholed(outcome)
+                    ? ", or at " + joinAt(outcome.pinholeAddress, outcome.port) + " over IPv6"
+                    : std::string());
+    if (pinholed(outcome))
+        return join + joinAddress(outcome) + " (over IPv6: your friend needs IPv6 too)";
     switch (outcome.answer) {
     case Outcome::Answer::NoAnswer:
         return cannot + "the router does not answer (UPnP and NAT-PMP are off or missing)." +
@@ -70,6 +73,10 @@ std::string hostLine(const Outcome& outcome) {
     case Outcome::Answer::Refused:
         return cannot + "the router refused to forward port " + std::to_string(outcome.port) +
                " (" + outcome.reason + ")." + byHand(outcome);
+    case Outcome::Answer::Lapsed:
+        return "Friends on the internet cannot join any more: the router stopped forwarding "
+               "port " +
+               std::to_string(outcome.port) + ".";
     case Outcome::Answer::Mapped:
     case Outcome::Answer::NoAddress:
         break;

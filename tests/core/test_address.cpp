@@ -58,7 +58,8 @@ private slots:
     }
 
     void tells_the_host_data() {
-        QTest::addColumn<QString>("outcome"); // answer, external address:port, own IPv6s
+        // answer, external address:port, own IPv6s (+: the router opened a pinhole to it)
+        QTest::addColumn<QString>("outcome");
         QTest::addColumn<QString>("line");
         const QString at = "Friends on the internet join at ";
         const QString no = "Friends on the internet cannot join: ";
@@ -72,9 +73,18 @@ private slots:
                  "many homes, or a second router stands in the way). Let your friend host instead.",
              {"mapped 100.64.0.0:1425", "mapped 100.127.255.255:1425", "mapped 172.16.0.0:1425",
               "mapped 172.31.255.255:1425", "mapped 10.0.0.1:1425", "mapped 192.168.0.1:1425",
-              "mapped 0.0.0.0:1425 fe80::1 fd00::1 fc00::1", "noaddress :0"});
-        rows("Friends on the internet with IPv6 join at 2001:db8::5",
-             {"noaddress :0 fe80::1 2001:db8::5"});
+              "mapped 0.0.0.0:1425 fe80::1 fd00::1 fc00::1", "noaddress :0",
+              "noaddress :0 fe80::1 2001:db8::5"});
+        rows(at + "11.0.1.2, or at [2001:db8:1::10] over IPv6",
+             {"mapped 11.0.1.2:1425 2001:db8:1::10 +2001:db8:1::10"});
+        rows(at + "11.0.1.2:1426, or at [2001:db8:1::10] over IPv6",
+             {"mapped 11.0.1.2:1426 +2001:db8:1::10"});
+        rows(at + "[2001:db8:1::10] (over IPv6: your friend needs IPv6 too)",
+             {"noaddress :0 +2001:db8:1::10", "mapped 100.64.1.1:1425 +2001:db8:1::10",
+              "refused :0 +2001:db8:1::10", "lapsed :0 +2001:db8:1::10"});
+        rows("Friends on the internet cannot join any more: the router stopped forwarding port "
+             "1425.",
+             {"lapsed :0", "lapsed 11.0.1.2:1425 2001:db8:1::10"});
         rows(no + "the router does not answer (UPnP and NAT-PMP are off or missing)." + hand,
              {"noanswer :0"});
         rows(no + "the router refused to forward port 1425 (ConflictInMappingEntry)." + hand,
@@ -85,15 +95,22 @@ private slots:
         const QStringList said = outcome.split(' ');
         reach::Outcome o{
             .answer = reach::Outcome::Answer(
-                QStringList{"mapped", "noanswer", "noaddress", "refused"}.indexOf(said[0])),
+                QStringList{"mapped", "noanswer", "noaddress", "refused", "lapsed"}.indexOf(
+                    said[0])),
             .externalAddress = said[1].section(':', 0, 0).toStdString(),
             .externalPort = quint16(said[1].section(':', 1).toUInt()),
             .reason = "ConflictInMappingEntry",
             .localAddress = "192.168.1.20",
-            .ipv6Addresses = {}};
+            .ipv6Addresses = {},
+            .pinholeAddress = {}};
         for (const QString& a : said.mid(2))
-            o.ipv6Addresses.push_back(a.toStdString());
-        QTEST(QString::fromStdString(reach::hostLine(o)), "line");
+            (a.startsWith('+') ? o.pinholeAddress : o.ipv6Addresses.emplace_back()) =
+                a.mid(a.startsWith('+')).toStdString();
+        const std::string line = reach::hostLine(o), copied = reach::joinAddress(o);
+        QTEST(QString::fromStdString(line), "line");
+        // Copy gives the line's first address, in a form the join prompt reads.
+        QVERIFY(copied.empty() ||
+                (line.find(" at " + copied) != std::string::npos && address::read(copied).target));
     }
 };
 

@@ -69,11 +69,12 @@ soon() {
     return 1
 }
 
-# The host's game stands in for a listener on port 1425 telling whom it sees.
+# listen NODE [6]: the host's game stands in for a listener on port 1425
+# telling whom it sees, over IPv4 (or over IPv6 alone, with 6).
 listen() {
-    topology exec "$1" socat TCP-LISTEN:1425,reuseaddr,fork \
+    topology exec "$1" socat "TCP${2:-4}-LISTEN:1425,reuseaddr,fork${2:+,ipv6only=1}" \
         SYSTEM:'echo "network A sees $SOCAT_PEERADDR"' &
-    soon "$1" sh -c "ss -Htln 'sport = :1425' | grep -q ."
+    soon "$1" sh -c "ss -Htln${2:-4} 'sport = :1425' | grep -q ."
 }
 # reach WHAT PATTERN: what the joiner gets from router A's outside port 1425.
 reach() {
@@ -111,6 +112,13 @@ reach "the joiner reaches the host through the NAT-PMP mapping" "$reached"
 expect "natpmpc removes the mapping" "Mapped public port 0 protocol TCP to local port 0 liftime 0" \
     host natpmpc -g 192.168.1.1 -a 1425 0 tcp 0
 reach "and router A is silent again" "timed out"
+# Over IPv6 router A translates nothing: only a pinhole lets the joiner in.
+listen host 6
+reach6() { expect "$1" "$2" joiner socat -T 3 - "TCP6:[2001:db8:1::10]:1425,connect-timeout=1"; }
+reach6 "without a pinhole router A drops IPv6 from outside" "timed out"
+expect "upnpc -6 opens a pinhole to the host" "Pinhole ID = 1$" \
+    host upnpc -6 -u "http://[2001:db8:1::1]:5000/rootDesc.xml" -A "" 0 2001:db8:1::10 1425 6 1200
+reach6 "the joiner reaches the host over IPv6 through it" "network A sees \[2001:0db8:0002:0+:0+:0+:0+:0010\]"
 topology down
 
 echo "== carrier-grade NAT, round trip 300 ms"

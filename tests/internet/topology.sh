@@ -4,17 +4,25 @@
 # machine's own interfaces: the namespaces are joined only by veth pairs and by
 # delaylink's TUN wire, and nothing sent inside leaves the machine. Needs root.
 #
-#   topology.sh up [cgnat] [noupnp] [natpmp-only] [port-taken]
+#   topology.sh up [cgnat] [noupnp] [natpmp-only] [port-taken] [noipv6fw]
 #   topology.sh exec NODE COMMAND...      run a command in a node
 #   topology.sh down                      remove everything, ending what runs inside
 #
 #   host      192.168.1.2  home network A (the one who hosts)
 #   neighbour 192.168.1.3  another device on network A
-#   routera   192.168.1.1  | 11.0.1.1 outside: NAT, nftables, miniupnpd (UPnP IGD, NAT-PMP);
-#                          its IGD is described at http://192.168.1.1:5000/rootDesc.xml
+#   routera   192.168.1.1  | 11.0.1.1 outside: NAT, nftables, miniupnpd (UPnP IGD, NAT-PMP,
+#                          IPv6 pinholes); its IGD is described at
+#                          http://192.168.1.1:5000/rootDesc.xml
 #   internet  11.0.1.254   | 11.0.2.254: forwards; with cgnat also the carrier's NAT
 #   routerb   11.0.2.1     | 192.168.2.1: NAT, nftables, nothing else
 #   joiner    192.168.2.2  home network B (the one who joins)
+#
+# IPv6 is routed throughout, without NAT: home A is 2001:db8:1::/64 (router A
+# ::1, host ::10, neighbour ::11), home B 2001:db8:2::/64 (router B ::1, joiner
+# ::10), the routers' outside links 2001:db8:ff:1::/64 and 2001:db8:ff:2::/64
+# (the internet ::254). Router A lets new IPv6 connections from outside into
+# home A only through a pinhole miniupnpd opened (WANIPv6FirewallControl);
+# router B lets none in.
 #
 # Between the internet and router B runs delaylink, so every packet from network
 # A to network B and back takes the round trip RTT_MS (default 100) on top.
@@ -25,6 +33,8 @@
 #   noupnp       router A runs no miniupnpd: neither UPnP nor NAT-PMP answers
 #   natpmp-only  miniupnpd answers NAT-PMP alone
 #   port-taken   the neighbour already holds outside port 1425 on router A
+#   noipv6fw     miniupnpd runs with IPv6 off: the network has IPv6, but router A
+#                offers no IPv6 firewall control, so nothing opens a pinhole
 #
 # QUORVEL_NET (default qvnet) prefixes the namespaces' names, so topologies of
 # parallel runs do not meet; each is ${QUORVEL_NET}-NODE. DELAYLINK names the
@@ -78,19 +88,25 @@ await() {
     return 1
 }
 
-# A home network's device: one veth to its router's LAN, the router as gateway,
-# and the match announcements' multicast group routed on the LAN.
+# A home network's device: one veth to its router's LAN, the router as gateway
+# (IPv4 and IPv6: PREFIX::1), and the match announcements' multicast group
+# routed on the LAN. Addresses skip duplicate detection, so they work at once.
 add_device() {
-    local node="$1" router="$2" router_if="$3" address="$4" gateway="$5"
+    local node="$1" router="$2" router_if="$3" address="$4" gateway="$5" address6="$6"
     ip -n "$(ns "$router")" link add "$router_if" type veth peer name eth0 netns "$(ns "$node")"
     ip -n "$(ns "$node")" addr add "$address/24" dev eth0
+    ip -n "$(ns "$node")" addr add "$address6/64" dev eth0 nodad
     ip -n "$(ns "$node")" link set dev eth0 up
+    ip -n "$(ns "$router")" link set dev "$router_if" up
     ip -n "$(ns "$node")" route add default via "$gateway"
+    ip -n "$(ns "$node")" -6 route add default via "${address6%::*}::1"
     ip -n "$(ns "$node")" route add 239.0.0.0/8 dev eth0
 }
 
 # A home router's firewall: the LAN may go out, the outside only answers or
-# comes in through a port mapping, and what leaves is masqueraded. Where the
+# comes in through a port mapping or an IPv6 pinhole (both rules in the chain
+# miniupnpd), and what leaves over IPv4 is masqueraded. ICMPv6 reaches the
+# router itself, or neighbour discovery on its outside link would fail. Where the
 # machine has br_netfilter loaded, frames switched between two LAN ports pass
 # the forward hook too, hence the LAN-to-LAN rule: without it the bridge drops
 # the match announcements between the host and the neighbour. The tables
@@ -104,7 +120,7 @@ table inet filter {
     chain input {
         type filter hook input priority 0; policy accept;
         iifname "$wan" ct state established,related accept
-        iifname "$wan" meta l4proto icmp accept
+        iifname "$wan" meta l4proto { icmp, ipv6-icmp } accept
         iifname "$wan" drop
     }
     chain forward {
@@ -125,7 +141,7 @@ table inet nat {
     chain postrouting {
         type nat hook postrouting priority srcnat; policy accept;
         oifname "$wan" jump postrouting_miniupnpd
-        oifname "$wan" masquerade
+        oifname "$wan" meta nfproto ipv4 masquerade
     }
     chain prerouting_miniupnpd {
     }
@@ -133,19 +149,20 @@ table inet nat {
     }
 }
 RULES
-    ip netns exec "$(ns "$router")" sysctl -qw net.ipv4.ip_forward=1
+    ip netns exec "$(ns "$router")" sysctl -qw net.ipv4.ip_forward=1 net.ipv6.conf.all.forwarding=1
 }
 
 start_miniupnpd() {
-    local upnp="$1"
+    local upnp="$1" ipv6_off="$2"
     cat >"$state/miniupnpd.conf" <<CONF
 ext_ifname=wan0
+ext_ifname6=wan0
 listening_ip=br0
 http_port=5000
 enable_upnp=$upnp
 enable_natpmp=yes
 secure_mode=yes
-ipv6_disable=yes
+ipv6_disable=$ipv6_off
 system_uptime=yes
 lease_file=$state/miniupnpd.leases
 uuid=3f1c2a52-9d0e-4c4b-8a1e-51a0b7c0a425
@@ -166,13 +183,14 @@ CONF
 }
 
 up() {
-    local cgnat=0 upnp=yes natpmp=yes port_taken=0 option
+    local cgnat=0 upnp=yes natpmp=yes port_taken=0 ipv6_off=no option
     for option in "$@"; do
         case "$option" in
         cgnat) cgnat=1 ;;
         noupnp) upnp=no natpmp=no ;;
         natpmp-only) upnp=no ;;
         port-taken) port_taken=1 ;;
+        noipv6fw) ipv6_off=yes ;;
         *)
             echo "topology: unknown option $option" >&2
             return 2
@@ -211,9 +229,10 @@ up() {
     # neighbour; multicast is flooded to every port, as a home switch does.
     ip -n "$(ns routera)" link add br0 type bridge mcast_snooping 0
     ip -n "$(ns routera)" addr add 192.168.1.1/24 dev br0
+    ip -n "$(ns routera)" addr add 2001:db8:1::1/64 dev br0 nodad
     ip -n "$(ns routera)" link set dev br0 up
-    add_device host routera host0 192.168.1.2 192.168.1.1
-    add_device neighbour routera neighbour0 192.168.1.3 192.168.1.1
+    add_device host routera host0 192.168.1.2 192.168.1.1 2001:db8:1::10
+    add_device neighbour routera neighbour0 192.168.1.3 192.168.1.1 2001:db8:1::11
     for node in host0 neighbour0; do
         ip -n "$(ns routera)" link set dev "$node" master br0
         ip -n "$(ns routera)" link set dev "$node" up
@@ -228,7 +247,11 @@ up() {
     ip -n "$(ns routera)" route add default via "$outside.254"
     ip -n "$(ns internet)" addr add "$outside.254/24" dev routera0
     ip -n "$(ns internet)" link set dev routera0 up
-    in_node internet sysctl -qw net.ipv4.ip_forward=1
+    ip -n "$(ns routera)" addr add 2001:db8:ff:1::1/64 dev wan0 nodad
+    ip -n "$(ns routera)" -6 route add default via 2001:db8:ff:1::254
+    ip -n "$(ns internet)" addr add 2001:db8:ff:1::254/64 dev routera0 nodad
+    ip -n "$(ns internet)" -6 route add 2001:db8:1::/64 via 2001:db8:ff:1::1
+    in_node internet sysctl -qw net.ipv4.ip_forward=1 net.ipv6.conf.all.forwarding=1
     if [ "$cgnat" = 1 ]; then
         # The carrier's NAT: its public address answers for every customer
         # behind it, and nothing from outside is forwarded in.
@@ -255,15 +278,22 @@ RULES
     ip -n "$(ns routerb)" addr add 11.0.2.1/32 peer 11.0.2.254 dev wan0
     ip -n "$(ns routerb)" link set dev wan0 up
     ip -n "$(ns routerb)" route add default via 11.0.2.254
+    # The wire carries IPv6 as it is (the TUN devices tell the two apart by the
+    # packet's version); on a point-to-point device the routes need no neighbour.
+    ip -n "$(ns internet)" addr add 2001:db8:ff:2::254/64 dev routerb0 nodad
+    ip -n "$(ns internet)" -6 route add 2001:db8:2::/64 dev routerb0
+    ip -n "$(ns routerb)" addr add 2001:db8:ff:2::1/64 dev wan0 nodad
+    ip -n "$(ns routerb)" -6 route add default dev wan0
 
     # Network B: the joiner alone behind router B.
-    add_device joiner routerb lan0 192.168.2.2 192.168.2.1
+    add_device joiner routerb lan0 192.168.2.2 192.168.2.1 2001:db8:2::10
     ip -n "$(ns routerb)" addr add 192.168.2.1/24 dev lan0
+    ip -n "$(ns routerb)" addr add 2001:db8:2::1/64 dev lan0 nodad
     ip -n "$(ns routerb)" link set dev lan0 up
 
     router_firewall routera br0 wan0
     router_firewall routerb lan0 wan0
-    [ "$natpmp" = no ] || start_miniupnpd "$upnp"
+    [ "$natpmp" = no ] || start_miniupnpd "$upnp" "$ipv6_off"
     if [ "$port_taken" = 1 ]; then
         if [ "$upnp" = yes ]; then
             in_node neighbour upnpc -u "$igd" -e "neighbour's game" -a 192.168.1.3 1425 1425 TCP 3600 >/dev/null

@@ -37,6 +37,20 @@ private slots:
                              "answer (UPnP and NAT-PMP are off or missing). Forward TCP "
                              "port 1425 on the router to this machine by hand."));
 
+        // Asked again while a search runs, the answer does not wait for the search
+        // given up, which tells nothing.
+        mapper->stop();
+        mapper->start(1425);
+        QTest::qWait(300);
+        mapper->stop();
+        mapper->start(1425);
+        clock.restart();
+        QVERIFY(answers.wait(3500));
+        QCOMPARE_LT(clock.elapsed(), answeredAfter + 300);
+        QVERIFY(!answers.wait(int(answeredAfter)));
+        QCOMPARE(answers.count(), 1);
+        answers.clear();
+
         // Gone while asking again: the removal runs on without holding up the GUI thread.
         mapper->stop();
         mapper->start(1425);
