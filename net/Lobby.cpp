@@ -115,8 +115,9 @@ void Lobby::read(int descriptor) {
 
 void Lobby::drop(std::vector<std::unique_ptr<Guest>>::iterator guest, const QString& why) {
     qCInfo(lcLobby).noquote() << "lobby: dropped" << (*guest)->peer + ":" << why;
-    ::close((*guest)->descriptor);
-    guests.erase(guest);
+    const int descriptor = (*guest)->descriptor;
+    guests.erase(guest); // its notifier off before the descriptor is closed
+    ::close(descriptor);
 }
 
 void Lobby::crowdOut() {
