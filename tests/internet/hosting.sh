@@ -12,51 +12,8 @@
 # screen opening to the line, and from the joiner being taken to the removal.
 #   SHOTS=DIR   saves a screenshot of the host screen in each case there
 # Exits 0 when every case holds, 77 (skipped) without root and /dev/net/tun.
-set -uo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-if [ "$(id -u)" -ne 0 ] || [ ! -c /dev/net/tun ]; then
-    echo "skipped: needs root and /dev/net/tun"
-    exit 77
-fi
-program="$(realpath "$1")" sparring="$(realpath "$2")"
-source "$here/../e2e/xsession.sh"
-topology() { "$here/topology.sh" "$@"; }
-export QUORVEL_NET="qvhost$$"
-for stale in $(ip netns list | grep -oE '^qvhost[0-9]+' | sort -u); do
-    kill -0 "${stale#qvhost}" 2>/dev/null || QUORVEL_NET="$stale" topology down
-done
-work=$(mktemp -d)
-cleanup() {
-    kill "${HOST_PID:-}" "${lan_pid:-}" 2>/dev/null
-    topology down
-    stop_x
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 1' TERM INT HUP
-failed=0
-
-make_player "$program" "$work/host" "$HOST_CHICKEN" || exit 1
-mkdir -p "$work/data"
-export QT_LOGGING_RULES="quorvel.status.info=true"
-export QT_MESSAGE_PATTERN="%{time boot} %{message}"
-unset QT_QPA_PLATFORM
-
-# seconds LOG PATTERN: the boot time of the first line matching, empty if none.
-seconds() { awk -v p="$2" '$0 ~ p { print $1; exit }' "$1"; }
-# await_line LOG PATTERN TENTHS: waits for such a line.
-await_line() {
-    for _ in $(seq "$3"); do
-        [ -n "$(seconds "$1" "$2")" ] && return 0
-        sleep 0.1
-    done
-    return 1
-}
-# mapped PORT: router A forwards that outside port (read whole: see match_across.sh).
-mapped() {
-    [[ $(topology exec routera nft list chain inet nat prerouting_miniupnpd 2>/dev/null) == *"dport $1 "* ]]
-}
-ms() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%d", (b - a) * 1000 }'; }
+source "$here/hostlib.sh" qvhost "$@"
 
 # pinholed: router A lets IPv6 connections to the host's port 1425 in.
 pinholed() {
@@ -76,12 +33,7 @@ host_case() {
     local name="$1" option="$2" port="$3" line="$4" log="$work/host.log" asked shown said gone=-
     local node="${5:-neighbour}" address="${6:-192.168.1.2}" hole="" why=""
     [[ "$line" != *"[2001:db8:1::10]"* ]] || hole=1
-    topology up $option >/dev/null || { echo "FAIL $name: the namespace internet did not come up"; failed=1; return; }
-    # An X server of its own for each case, as for each match elsewhere.
-    start_x || why="no X server"
-    [ -n "$why" ] || host_by_keys "$work/host" "$here/topology.sh" exec host env XDG_DATA_HOME="$work/data" \
-        ${LEASE:+QUORVEL_LEASE_SECONDS=$LEASE} || why="hosting by keys"
-    if [ -z "$why" ] && ! await_line "$log" ' internet: [^A]' 80; then why="no line about the internet"; fi
+    host_start "$option" ${LEASE:+QUORVEL_LEASE_SECONDS=$LEASE}
     said=$(sed -n '/ internet: [^A]/{s/^.* internet: //p;q}' "$log")
     [ -n "$why" ] || [ "$said" = "$line" ] || why="the line is \"$said\""
     asked=$(seconds "$log" ' internet: Asking') shown=$(seconds "$log" ' internet: [^A]')
@@ -97,7 +49,6 @@ host_case() {
     fi
     if [ -z "$why" ]; then
         topology exec "$node" "$sparring" --join "$address" >"$work/lan.log" 2>&1 &
-        lan_pid=$!
         await_line "$log" 'status: Connection Established' 100 || why="the joiner from $node was not taken"
     fi
     if [ -z "$why" ] && { [ "$port" != - ] || [ -n "$hole" ]; }; then
@@ -116,11 +67,7 @@ host_case() {
     else
         printf '%-12s line %5s ms  removed within %4s ms  %s\n' "$name" "$(ms "$asked" "$shown")" "$gone" "$line"
     fi
-    kill "$HOST_PID" "${lan_pid:-}" 2>/dev/null
-    wait "$HOST_PID" "${lan_pid:-}" 2>/dev/null
-    lan_pid=
-    topology down
-    stop_x
+    host_stop
 }
 
 cannot="Friends on the internet cannot join:"
