@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <map>
+#include <utility>
 
 namespace {
 
@@ -35,8 +36,8 @@ QString peerOf(int descriptor) {
 } // namespace
 
 struct Lobby::Guest {
-    Guest(int fd, qint64 now, QObject* parent)
-        : descriptor(fd), admitted(now), peer(peerOf(fd)),
+    Guest(int fd, QString address, qint64 now, QObject* parent)
+        : descriptor(fd), admitted(now), peer(std::move(address)),
           notifier(new QSocketNotifier(fd, QSocketNotifier::Read, parent)) {}
     ~Guest() {
         // It may be the notifier whose signal is being handled.
@@ -58,6 +59,7 @@ Lobby::Lobby(std::string_view greet, bool (*opensExchange)(std::string_view), QO
       judging(judgeMs) {
     clock.start();
     deadline.setSingleShot(true);
+    deadline.setTimerType(Qt::PreciseTimer); // a coarse timer fires up to 5% late
     connect(&deadline, &QTimer::timeout, this, &Lobby::timeOut);
 }
 
@@ -67,13 +69,15 @@ Lobby::~Lobby() {
 
 void Lobby::admit(qintptr descriptor) {
     const int fd = int(descriptor);
+    // Its address before anything is sent: one that has already gone has none after.
+    const QString peer = peerOf(fd);
     if (::send(fd, greeting.constData(), size_t(greeting.size()), MSG_NOSIGNAL | MSG_DONTWAIT) !=
         greeting.size()) {
-        qCInfo(lcLobby).noquote() << "lobby: dropped" << peerOf(fd) + ": closed";
+        qCInfo(lcLobby).noquote() << "lobby: dropped" << peer + ": closed";
         ::close(fd);
         return;
     }
-    guests.push_back(std::make_unique<Guest>(fd, clock.elapsed(), this));
+    guests.push_back(std::make_unique<Guest>(fd, peer, clock.elapsed(), this));
     connect(guests.back()->notifier, &QSocketNotifier::activated, this, [this, fd] { read(fd); });
     if (judged() > Seats)
         crowdOut();
