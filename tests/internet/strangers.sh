@@ -19,14 +19,7 @@
 # Prints one row per case: the time from the friend starting to connect to his
 # fight, and what the host screen said when he started. The flood's row adds the
 # flood's own counts, the host's lobby lines (connections judged, and dropped
-# for each reason), its peak memory (VmHWM) before and after, and the longest
-# time between two strangers judged (they come every 5 ms: the longest the
-# host's event loop went without taking one, by its own clock).
-#   STALLS=1  also traces the host's main thread with strace (installed by
-#             hand) for the flood's first 2 s, before the friend comes, and
-#             prints its event loop's longest stall: from one ppoll returning
-#             to the next (the X connection's own waits use poll); an upper
-#             bound, as strace stops the thread at every system call
+# for each reason) and its peak memory (VmHWM) before and after.
 # Exits 0 when every case holds, 77 (skipped) without root and /dev/net/tun.
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/hostlib.sh" qvstrangers "$1" "$2"
@@ -73,16 +66,11 @@ silent() {
 }
 
 flood() {
-    local before flooding tracing=""
+    local before flooding
     before=$(peak)
     topology exec internet "$flood_tool" --rate 200 --seconds 10 --mode silent 11.0.1.1 1425 >"$work/flood" &
     flooding=$!
-    if [ "${STALLS:-0}" = 1 ]; then
-        strace -tt -T -e trace=ppoll -o "$work/polls" -p "$HOST_PID" 2>/dev/null &
-        tracing=$!
-    fi
     sleep 2
-    [ -z "$tracing" ] || { kill "$tracing"; wait "$tracing"; }
     friend_joins || return
     [ "$took" -le 7800 ] || why="the friend reached the fight $took ms after he started to connect"
     wait "$flooding"
@@ -90,11 +78,7 @@ flood() {
     for reason in junk 'silent for 10 s' closed 'crowded out' 'another joined'; do
         note+=", $reason $(grep -c " lobby: dropped .*: $reason\$" "$log")"
     done
-    note+="; VmHWM $before, then $(peak); longest quiet in the lobby $(awk '/ lobby: judging / && !/ 11.0.2.1 / {
-        if (last && $1 - last > gap) gap = $1 - last; last = $1 } END { printf "%d", gap * 1000 }' "$log") ms"
-    [ -z "$tracing" ] || note+=$(awk '$NF ~ /^<[0-9.]+>$/ { split($1, t, ":"); s = t[1] * 3600 + t[2] * 60 + t[3]
-        if (end && s - end > gap) gap = s - end; end = s + substr($NF, 2, length($NF) - 2) }
-        END { printf "; longest stall %d ms", gap * 1000 }' "$work/polls")
+    note+="; VmHWM $before, then $(peak)"
 }
 
 # run CASE: hosts, plays the case and prints its row, or FAIL with the logs.

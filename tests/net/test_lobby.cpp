@@ -5,7 +5,6 @@
 #include "core/Wire.h"
 #include "net/Lobby.h"
 
-#include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -16,16 +15,21 @@
 
 namespace {
 
-// Hands each incoming descriptor to the lobby, as the socket control's requests do.
+// Hands each incoming descriptor to a lobby that judges for 1 s, as the host does.
 class Door : public QTcpServer {
 public:
-    explicit Door(Lobby& judge) : lobby(judge) {}
+    Door() {
+        connect(&lobby, &Lobby::joinerFound, this, [this](qintptr taken, const QByteArray& first) {
+            joiner = first;
+            lobby.clear();
+            ::close(int(taken));
+        });
+    }
+    Lobby lobby{wire::Ready, wire::opensExchange, nullptr, 1000};
+    QByteArray joiner;
 
 protected:
     void incomingConnection(qintptr descriptor) override { lobby.admit(descriptor); }
-
-private:
-    Lobby& lobby;
 };
 
 } // namespace
@@ -36,34 +40,24 @@ class TestLobby : public QObject {
 private slots:
     void judges_data() {
         QTest::addColumn<QStringList>("guests"); // "N:SENDS": from 127.0.0.N; "-" closes
-        QTest::addColumn<QString>("joiner");     // its first arrival, or "" for none
-        QTest::addColumn<QString>("open");       // per guest: left open (1) or closed (0)
+        QTest::addColumn<int>("waitMs");
+        QTest::addColumn<QString>("open");      // per guest: left open (1) or closed (0)
+        QTest::addColumn<QByteArray>("joiner"); // its first arrival
         QTest::newRow("the name makes the joiner, the others are closed")
-            << QStringList{"2:", "3:ABob", "4:"} << "ABob"
-            << "000";
+            << QStringList{"2:", "3:ABob", "4:"} << 200 << "000" << QByteArray("ABob");
         QTest::newRow("junk, a close, a probe and a ready signal are strays")
-            << QStringList{"2:GET / HTTP/1.0\r\n\r\n", "2:-", "2:90", "2:0", "3:A"} << "A"
-            << "00000";
-        QTest::newRow("silence past the judging time is a stray") << QStringList{"2:", "3:"} << ""
-                                                                  << "00";
+            << QStringList{"2:GET / HTTP/1.0\r\n\r\n", "2:-", "2:90", "2:0", "3:A"} << 200
+            << "00000" << QByteArray("A");
+        QTest::newRow("silence past the judging time is a stray")
+            << QStringList{"2:", "3:"} << 1300 << "00" << QByteArray();
         QTest::newRow("a flood of nine crowds out its own oldest, never the friend")
-            << QStringList{"3:", "2:", "2:", "2:", "2:", "2:", "2:", "2:", "2:"} << ""
-            << "101111111";
+            << QStringList{"3:", "2:", "2:", "2:", "2:", "2:", "2:", "2:", "2:"} << 200
+            << "101111111" << QByteArray();
     }
     void judges() {
         QFETCH(QStringList, guests);
-        QFETCH(QString, joiner);
-        QFETCH(QString, open);
-        const bool silentRow = QByteArray(QTest::currentDataTag()).startsWith("silence");
-        Lobby lobby(wire::Ready, wire::opensExchange, nullptr, silentRow ? 300 : 5000);
-        QString found;
-        connect(&lobby, &Lobby::joinerFound, this,
-                [&](qintptr descriptor, const QByteArray& first) {
-                    found = first;
-                    lobby.clear();
-                    ::close(int(descriptor));
-                });
-        Door door(lobby);
+        QFETCH(int, waitMs);
+        Door door;
         QVERIFY(door.listen(QHostAddress::LocalHost));
         std::vector<std::unique_ptr<QTcpSocket>> sockets;
         for (const QString& guest : guests) {
@@ -72,19 +66,17 @@ private slots:
             socket->connectToHost(QHostAddress::LocalHost, door.serverPort());
             QTRY_VERIFY(socket->bytesAvailable() > 0);
             QCOMPARE(socket->readAll(), QByteArray("0"));
-            const QByteArray says = guest.section(':', 1).toLatin1();
-            if (says == "-")
+            if (const QString says = guest.section(':', 1); says == "-")
                 socket->disconnectFromHost();
-            else if (!says.isEmpty())
-                socket->write(says);
-            socket->flush();
+            else
+                socket->write(says.toLatin1());
         }
-        QTest::qWait(silentRow ? 600 : 200);
-        QString left;
+        QTest::qWait(waitMs);
+        QString open;
         for (const auto& socket : sockets)
-            left += socket->state() == QAbstractSocket::ConnectedState ? "1" : "0";
-        QCOMPARE(left, open);
-        QCOMPARE(found, joiner);
+            open += socket->state() == QAbstractSocket::ConnectedState ? "1" : "0";
+        QTEST(open, "open");
+        QTEST(door.joiner, "joiner");
     }
 };
 
