@@ -23,6 +23,7 @@ if [ "${1:-}" = -o ]; then
 fi
 build_dir="${FAULT_BUILD_DIR:-$ROOT/build-faults}"
 logs="$build_dir/fault-logs"
+staged="$build_dir/tests/screens/chicken.dat"
 
 # The fast suites first, so that a caught fault costs little, then the middling
 # ones, then every other test (the longest: hostile peers, soak, fuzzing...).
@@ -88,6 +89,9 @@ for id in "${ids[@]}"; do
         built=$SECONDS
         : >"$logs/$id.log"
         for tier in "${TIERS[@]}"; do
+            # The screen suites read the chicken staged beside them by the build, which
+            # the title and bad-file suites remove as they end: put back before each run.
+            [ -e "$staged" ] || cp "$ROOT/assets/chickens/rosie.dat" "$staged"
             failed="$build_dir/Testing/Temporary/LastTestsFailed.log"
             rm -f "$failed"
             # shellcheck disable=SC2086 # a tier is an option and its pattern
