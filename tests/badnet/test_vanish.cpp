@@ -5,7 +5,7 @@
 // in the private network namespace this suite runs in (lossy.sh).
 
 #include "hostile/harness.h"
-#include "screens/peer.h"
+#include "common/peer.h"
 
 #include "screens/ConnectionScreen.h"
 #include "screens/Forms.h"

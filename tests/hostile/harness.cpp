@@ -1,7 +1,7 @@
 #include "harness.h"
 
 #include "common/Sanitized.h"
-#include "screens/peer.h"
+#include "common/peer.h"
 
 #include "screens/Forms.h"
 #include "screens/Platform.h"

@@ -7,7 +7,7 @@
 // the program gives such a peer: the match goes on, or the loss is reported.
 
 #include "harness.h"
-#include "screens/peer.h"
+#include "common/peer.h"
 
 #include "screens/ConnectionScreen.h"
 #include "screens/Forms.h"

@@ -8,7 +8,7 @@
 // QUORVEL_SOAK_MATCHES sets the number of matches (30 by default).
 
 #include "harness.h"
-#include "screens/peer.h"
+#include "common/peer.h"
 
 #include "screens/Forms.h"
 #include "screens/Platform.h"

@@ -2,7 +2,7 @@
 // connection, as host and as joiner, a host that does not come back, Cancel, a
 // lost connection, OK as before, and the running score on the way.
 
-#include "peer.h"
+#include "common/peer.h"
 
 #include "screens/Forms.h"
 #include "screens/Platform.h"

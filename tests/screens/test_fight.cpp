@@ -2,7 +2,7 @@
 // joiner: layout, the charge messages, refusals, attacks both ways through the
 // one receive handler, the two ends of a match and a peer that goes away.
 
-#include "peer.h"
+#include "common/peer.h"
 
 #include "common/ProgramRandom.h"
 #include "net/Winsock.h"

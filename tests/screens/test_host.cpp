@@ -3,7 +3,7 @@
 // answer, a second joiner, and what the player sees when the port is taken or
 // the joiner goes away.
 
-#include "peer.h"
+#include "common/peer.h"
 
 #include "net/PortMapper.h"
 #include "net/Winsock.h"

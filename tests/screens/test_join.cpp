@@ -3,7 +3,7 @@
 // starting the wait, and what the player sees when no connection can be made or
 // the host goes away.
 
-#include "peer.h"
+#include "common/peer.h"
 
 #include "net/Winsock.h"
 #include "screens/Forms.h"

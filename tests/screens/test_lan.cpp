@@ -3,7 +3,7 @@
 // screen's announcements. Announcements travel over loopback multicast (the
 // suite runs in a network namespace of its own).
 
-#include "peer.h"
+#include "common/peer.h"
 
 #include "common/Sanitized.h"
 #include "core/Announcement.h"

@@ -3,7 +3,7 @@
 // scripted peer (byte for byte and with the screens' pacing), a peer that goes
 // away, and the program's command line.
 
-#include "screens/peer.h"
+#include "common/peer.h"
 
 #include "core/ChickenFile.h"
 #include "core/Rules.h"
