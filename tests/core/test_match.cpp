@@ -3,7 +3,7 @@
 // that the screens and the practice opponent rely on alike.
 
 #include "common/ScriptedRandom.h"
-
+#include "common/fixtures.h"
 #include "core/Match.h"
 
 #include <QStringList>
@@ -62,20 +62,6 @@ struct View final : match::View {
     void opponentLeft() override { told << "left"; }
     static QString q(const std::string& s) { return QString::fromLatin1(s); }
 };
-
-ChickenRecord record(const char* name, int16_t hitPoints) {
-    ChickenRecord c;
-    c.Name = name;
-    c.KickPower = 12;
-    c.PeckPower = 8;
-    c.Speed = 100;
-    c.Obedience = 100;
-    c.HitPoints = hitPoints;
-    c.KickSkill = 5;
-    c.PeckSkill = 6;
-    c.CanPeck = -1;
-    return c;
-}
 
 const match::Match::Role Host{"taken", "sending", "sent", false, {}};
 const match::Match::Role Join{{}, "sending", "sent", true, "received"};
@@ -185,12 +171,11 @@ private slots:
         QFETCH(QStringList, rolls);
         QFETCH(QStringList, sent);
         QFETCH(QStringList, told);
-        ChickenRecord own = record("Kid", 20);
-        ChickenRecord opponent = record("Rex", 10);
-        own.Obedience = 50;
+        ChickenRecord own = fixture::chicken("Kid", {12, 8, 100, 50, 20, 0, 5, 6, 0, -1});
+        ChickenRecord opponent = fixture::chicken("Rex", {12, 8, 100, 100, 10, 0, 5, 6, 0, -1});
         Link link;
         View view;
-        ScriptedRandom random(ScriptedRandom::HandedIn);
+        ScriptedRandom random;
         match::Match game(own, opponent, joiner ? Join : Host, &link, view, random.source());
         view.own = &game.own();
         view.opponent = &game.opponent();
