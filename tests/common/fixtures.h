@@ -15,15 +15,6 @@
 #include <initializer_list>
 #include <string>
 
-// How QCOMPARE shows a record: the name, then the stats in the file's order.
-inline char* toString(const ChickenRecord& c) {
-    QByteArray text = "{'" + QByteArray::fromStdString(c.Name) + "'";
-    for (int16_t v : {c.KickPower, c.PeckPower, c.Speed, c.Obedience, c.HitPoints, c.PortraitIndex,
-                      c.KickSkill, c.PeckSkill, c.CheatFlag, c.CanPeck, c.CanCombo})
-        text += ' ' + QByteArray::number(v);
-    return qstrdup(text + '}');
-}
-
 namespace fixture {
 
 // A record from literal values in the chicken file's order: kick power, peck
@@ -80,7 +71,8 @@ inline void columns() {
     QTest::addColumn<QByteArray>("want");
 }
 
-// The text a row compares: numbers in plain decimal, strings and bytes as they are.
+// The text a row compares: numbers in plain decimal, strings and bytes as they
+// are, a record as its name in quotes and its stats in the file's order.
 inline QByteArray text(int value) {
     return QByteArray::number(value);
 }
@@ -90,9 +82,26 @@ inline QByteArray text(const std::string& value) {
 inline QByteArray text(const QByteArray& value) {
     return value;
 }
+inline QByteArray text(const ChickenRecord& c) {
+    QByteArray text = "'" + QByteArray::fromStdString(c.Name) + "'";
+    for (int16_t v : {c.KickPower, c.PeckPower, c.Speed, c.Obedience, c.HitPoints, c.PortraitIndex,
+                      c.KickSkill, c.PeckSkill, c.CheatFlag, c.CanPeck, c.CanCombo})
+        text += ' ' + QByteArray::number(v);
+    return text;
+}
 
 template <typename T> void row(const char* name, const T& got, const QByteArray& want) {
     QTest::newRow(name) << text(got) << want;
+}
+
+// One row for each input, named `what` and the input, expecting `want` of what
+// `read` makes of it.
+template <typename Read>
+void rows(const char* what, Read read, const QByteArray& want,
+          std::initializer_list<QByteArray> inputs) {
+    for (const QByteArray& input : inputs)
+        QTest::addRow("%s %s", what, input.left(30).toPercentEncoding(" \"#").constData())
+            << text(read(input)) << want;
 }
 
 // The whole test function of such a table.
@@ -103,3 +112,8 @@ inline void compareRow() {
 }
 
 } // namespace fixture
+
+// How QCOMPARE shows a record.
+inline char* toString(const ChickenRecord& c) {
+    return qstrdup(fixture::text(c).constData());
+}
