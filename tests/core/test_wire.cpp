@@ -10,6 +10,7 @@
 #include <string>
 
 using fixture::row;
+using fixture::rows;
 
 namespace {
 
@@ -23,10 +24,10 @@ std::string bytes(const QByteArray& text) {
 }
 
 // One short text per message, so that a whole arrival compares as one string.
-QByteArray read(const QByteArray& arrival) {
+QByteArray arrival(const QByteArray& bytes) {
     using Kind = wire::Message::Kind;
     QByteArrayList parts;
-    for (const wire::Message& m : wire::readArrival(bytes(arrival))) {
+    for (const wire::Message& m : wire::readArrival(bytes.toStdString())) {
         const QByteArray tag(1, m.tag);
         switch (m.kind) {
         case Kind::Ignored:
@@ -63,17 +64,25 @@ void apply(const QByteArray& arrival, ChickenRecord& opponent) {
     }
 }
 
-// What transfer step `step` sends for the sample chicken.
-QByteArray sent(int16_t step) {
-    const auto message = wire::recordMessage(sample, step);
-    return message ? QByteArray::fromStdString(*message) : "nothing";
+// The messages sent for each value, between bars: for the transfer steps, what
+// each step sends for the sample chicken (for some, nothing).
+template <typename Value, typename Message>
+QByteArray sent(Message message, std::initializer_list<Value> values) {
+    QByteArrayList texts;
+    for (Value value : values)
+        texts << QByteArray::fromStdString(message(value));
+    return texts.join('|');
+}
+QByteArray sent(std::initializer_list<int16_t> steps) {
+    return sent<int16_t>(
+        [](int16_t step) { return wire::recordMessage(sample, step).value_or(""); }, steps);
 }
 
 // Each charge from 0 to 10 sent, then read back.
 QByteArray chargesReadBack() {
     QByteArrayList charges;
     for (int charge = 0; charge <= 10; ++charge)
-        charges << read(QByteArray::fromStdString(wire::chargeMessage(float(charge)))).mid(7);
+        charges << arrival(QByteArray::fromStdString(wire::chargeMessage(float(charge)))).mid(7);
     return charges.join(' ');
 }
 
@@ -87,114 +96,76 @@ class TestWire : public QObject {
 private slots:
     void table_data() {
         fixture::columns();
-        row("step 0 name", sent(0), "ARed \xe9gg, \"B5\"");
-        row("step 1 kick power", sent(1), "B10");
-        row("step 2 peck power", sent(2), "C-8");
-        row("step 3 speed", sent(3), "D50");
-        row("step 4 obedience", sent(4), "E90");
-        row("step 5 hit points", sent(5), "F32767");
-        row("step 6 portrait", sent(6), "G0");
-        row("step 7 kick skill", sent(7), "H-32768");
-        row("step 8 peck skill", sent(8), "I6");
-        row("step 9 ends", sent(9), "nothing");
-        row("step 10", sent(10), "nothing");
-        row("step -1", sent(-1), "nothing");
-        row("step 32767", sent(32767), "nothing");
-        row("step -32768", sent(-32768), "nothing");
-        row("sent charge 0", wire::chargeMessage(0), "J0");
-        row("sent charge 2", wire::chargeMessage(2), "J2");
-        row("sent charge 10", wire::chargeMessage(10), "J10");
-        row("sent charge -0", wire::chargeMessage(-0.0f), "J0");
-        row("sent damage 4", wire::damageMessage(4), "K4");
-        row("sent damage -3", wire::damageMessage(-3), "K-3");
-        row("sent damage -32768", wire::damageMessage(-32768), "K-32768");
+        row("steps 0 to 8", sent({0, 1, 2, 3, 4, 5, 6, 7, 8}),
+            "ARed \xe9gg, \"B5\"|B10|C-8|D50|E90|F32767|G0|H-32768|I6");
+        row("step 9 ends, others send nothing", sent({9, 10, -1, 32767, -32768}), "||||");
+        row("charges sent", sent<float>(wire::chargeMessage, {0, 2, 10, -0.0f}), "J0|J2|J10|J0");
+        row("damage sent", sent<int16_t>(wire::damageMessage, {4, -3, -32768}), "K4|K-3|K-32768");
         row("sent charges read back", chargesReadBack(), "0 1 2 3 4 5 6 7 8 9 10");
-        row("ready", read("0"), "control 0");
-        row("refusal", read("10"), "control 10");
-        row("probe", read("90"), "control 90");
-        row("answer", read("91"), "control 91");
-        row("ready with a blank", read("0 "), "ignored");
-        row("empty", read(QByteArray()), "ignored");
-        row("lower-case tag", read("a12"), "ignored");
-        row("unknown tag", read("L3"), "ignored");
-        row("control word twice", read("00"), "ignored");
-        row("control words only", read("1010"), "ignored");
-        row("tail of a split number", read("010"), "ignored");
-        row("name alone", read("A"), "A ''");
-        row("name swallows the rest", read("ARedB5"), "A 'RedB5'");
-        row("name of digits", read("A10"), "A '10'");
-        row("name with a null byte", read(QByteArray("Ab\0c", 4)), QByteArray("A 'b\0c'", 7));
-        row("half rounds to even, up", read("B7.5"), "B 8");
-        row("half rounds to even, down", read("B6.5"), "B 6");
-        row("negative half", read("B-2.5"), "B -2");
-        row("negative half, odd", read("B-3.5"), "B -4");
-        row("just above a half", read("C2.50000000000000000001"), "C 3");
-        row("a half with zeros", read("C2.5000"), "C 2");
-        row("below a half", read("C2.4999999999999999999"), "C 2");
-        row("leading zeros", read("D007"), "D 7");
-        row("plus sign", read("D+5"), "D 5");
-        row("minus zero", read("D-0"), "D 0");
-        row("point first", read("E.5"), "E 0");
-        row("point last", read("E5."), "E 5");
-        row("largest", read("G32767"), "G 32767");
-        row("smallest", read("H-32768"), "H -32768");
-        row("smallest, half", read("H-32768.5"), "H -32768");
-        row("tag alone", read("B"), "failed B");
-        row("letter", read("Bx"), "failed B");
-        row("leading blank", read("B 5"), "failed B");
-        row("trailing blank", read("B5 "), "failed B");
-        row("exponent", read("B1e3"), "failed B");
-        row("sign alone", read("B-"), "failed B");
-        row("point alone", read("B."), "failed B");
-        row("two points", read("B1.2.3"), "failed B");
-        row("rounds past the top", read("F32767.5"), "failed F");
-        row("rounds past the bottom", read("F-32768.6"), "failed F");
-        row("far too large", read("F99999999999999999999"), "failed F");
-        row("charge", read("J10"), "charge 10");
-        row("charge zero", read("J0"), "charge 0");
-        row("charge minus zero", read("J-0"), "charge 0");
-        row("charge fraction", read("J2.5"), "charge 2.5");
-        row("charge too small to tell from 10", read("J10.00000001"), "charge 10");
-        row("charge above the bar", read("J11"), "failed J");
-        row("charge below the bar", read("J-1"), "failed J");
-        row("charge not a number", read("Jx"), "failed J");
-        row("charge empty", read("J"), "failed J");
-        row("charge tiny", read("J0." + QByteArray(80, '0') + "1"), "charge 0");
-        row("charge huge", read("J" + QByteArray(80, '9')), "failed J");
-        row("damage", read("K4"), "damage 4");
-        row("no damage", read("K0"), "damage 0");
-        row("negative damage", read("K-4"), "damage -4");
-        row("two record messages", read("B5C7"), "B 5 | C 7");
-        row("charge then refusal", read("J1010"), "charge 10 | control 10");
-        row("damage then charge", read("K3J4"), "damage 3 | charge 4");
-        row("refusal then charge", read("10J2"), "control 10 | charge 2");
-        row("answer then charge", read("91J3"), "control 91 | charge 3");
-        row("charges", read("J8J9J1010"), "charge 8 | charge 9 | charge 10 | control 10");
-        row("name last", read("B5ARed"), "B 5 | A 'Red'");
-        row("numbers with signs and points", read("B-5C1.5D+2"), "B -5 | C 2 | D 2");
+        row("ready", arrival("0"), "control 0");
+        row("refusal", arrival("10"), "control 10");
+        row("probe", arrival("90"), "control 90");
+        row("answer", arrival("91"), "control 91");
+        rows("arrival", arrival, "ignored", {"0 ", "a12", "L3", "00", "1010", "010", "L3B5"});
+        row("empty", arrival(QByteArray()), "ignored");
+        row("name alone", arrival("A"), "A ''");
+        row("name swallows the rest", arrival("ARedB5"), "A 'RedB5'");
+        row("name of digits", arrival("A10"), "A '10'");
+        row("name with a null byte", arrival(QByteArray("Ab\0c", 4)), QByteArray("A 'b\0c'", 7));
+        row("half rounds to even, up", arrival("B7.5"), "B 8");
+        row("half rounds to even, down", arrival("B6.5"), "B 6");
+        row("negative half", arrival("B-2.5"), "B -2");
+        row("negative half, odd", arrival("B-3.5"), "B -4");
+        row("just above a half", arrival("C2.50000000000000000001"), "C 3");
+        row("a half with zeros", arrival("C2.5000"), "C 2");
+        row("below a half", arrival("C2.4999999999999999999"), "C 2");
+        row("leading zeros", arrival("D007"), "D 7");
+        row("plus sign", arrival("D+5"), "D 5");
+        row("minus zero", arrival("D-0"), "D 0");
+        row("point first", arrival("E.5"), "E 0");
+        row("point last", arrival("E5."), "E 5");
+        row("largest", arrival("G32767"), "G 32767");
+        row("smallest", arrival("H-32768"), "H -32768");
+        row("smallest, half", arrival("H-32768.5"), "H -32768");
+        rows("arrival", arrival, "failed B",
+             {"B", "Bx", "B 5", "B5 ", "B1e3", "B-", "B.", "B1.2.3", "B5C7 ", "B5C", "B5L3",
+              "B32767.5"});
+        rows("arrival", arrival, "failed F", {"F32767.5", "F-32768.6", "F99999999999999999999"});
+        row("charge", arrival("J10"), "charge 10");
+        row("charge zero", arrival("J0"), "charge 0");
+        row("charge minus zero", arrival("J-0"), "charge 0");
+        row("charge fraction", arrival("J2.5"), "charge 2.5");
+        row("charge too small to tell from 10", arrival("J10.00000001"), "charge 10");
+        rows("arrival", arrival, "failed J", {"J11", "J-1", "Jx", "J", "J11J2", "J105"});
+        row("charge tiny", arrival("J0." + QByteArray(80, '0') + "1"), "charge 0");
+        row("charge huge", arrival("J" + QByteArray(80, '9')), "failed J");
+        row("damage", arrival("K4"), "damage 4");
+        row("no damage", arrival("K0"), "damage 0");
+        row("negative damage", arrival("K-4"), "damage -4");
+        row("two record messages", arrival("B5C7"), "B 5 | C 7");
+        row("charge then refusal", arrival("J1010"), "charge 10 | control 10");
+        row("damage then charge", arrival("K3J4"), "damage 3 | charge 4");
+        row("refusal then charge", arrival("10J2"), "control 10 | charge 2");
+        row("answer then charge", arrival("91J3"), "control 91 | charge 3");
+        row("charges", arrival("J8J9J1010"), "charge 8 | charge 9 | charge 10 | control 10");
+        row("name last", arrival("B5ARed"), "B 5 | A 'Red'");
+        row("numbers with signs and points", arrival("B-5C1.5D+2"), "B -5 | C 2 | D 2");
         // A number too large for its field reads as its longest fitting start:
         // right for the last record message and the ready signal, harmless else.
-        row("last record then ready", read("I40000"), "I 4000 | control 0");
-        row("too large leaves a ready", read("B40000"), "B 4000 | control 0");
-        row("charge too large leaves a ready", read("J100"), "charge 10 | control 0");
+        row("last record then ready", arrival("I40000"), "I 4000 | control 0");
+        row("too large leaves a ready", arrival("B40000"), "B 4000 | control 0");
+        row("charge too large leaves a ready", arrival("J100"), "charge 10 | control 0");
         // One well-formed message is never taken apart.
-        row("record then ready reads as one number", read("I60"), "I 60");
-        row("half rounds within the number", read("I4000.50"), "I 4000");
+        row("record then ready reads as one number", arrival("I60"), "I 60");
+        row("half rounds within the number", arrival("I4000.50"), "I 4000");
         // Texts that do not read through to the end stay one text.
-        row("trailing letter", read("K3J4x"), "failed K");
-        row("trailing blank after two", read("B5C7 "), "failed B");
-        row("trailing tag alone", read("B5C"), "failed B");
-        row("charge out of range in the middle", read("J11J2"), "failed J");
-        row("leftover digit", read("J105"), "failed J");
-        row("unknown tag in the middle", read("B5L3"), "failed B");
-        row("leftover point", read("B32767.5"), "failed B");
-        row("starts with an unknown tag", read("L3B5"), "ignored");
+        rows("arrival", arrival, "failed K", {"K3J4x"});
         // A megabyte in one arrival reads in one pass, whatever it holds.
-        row("megabyte number", read("B" + megabyte), "failed B");
-        row("megabyte charge", read("J" + megabyte), "failed J");
-        row("megabyte fraction", read("B1." + megabyte + "C1"), "B 2 | C 1");
-        row("megabyte of leading zeros", read("B-" + zeros + "5"), "B -5");
-        row("megabyte of NUL bytes", read("J10" + QByteArray(1 << 20, '\0')), "failed J");
+        row("megabyte number", arrival("B" + megabyte), "failed B");
+        row("megabyte charge", arrival("J" + megabyte), "failed J");
+        row("megabyte fraction", arrival("B1." + megabyte + "C1"), "B 2 | C 1");
+        row("megabyte of leading zeros", arrival("B-" + zeros + "5"), "B -5");
+        row("megabyte of NUL bytes", arrival("J10" + QByteArray(1 << 20, '\0')), "failed J");
     }
     void table() { fixture::compareRow(); }
 
