@@ -30,6 +30,7 @@ private slots:
         rows("Only an IPv6 address takes a % and an interface, as in fe80::1%eth0.",
              {"11.0.1.2%eth0", "11.0.1.2%eth0:1426"});
         rows("quorvel.example:1425", {"quorvel.example"});
+        rows(QString(63, 'q') + ".example:1425", {QString(63, 'q') + ".example"});
         rows("Quorvel.Example.:65535", {"Quorvel.Example.:65535"});
         rows("Type the host's address, for example 11.0.1.2.", {"  ", ":1426"});
         rows("The port after the colon must be a number from 1 to 65535.",
@@ -47,7 +48,7 @@ private slots:
         rows("That is not an address: a host name has only letters, digits, hyphens and dots, as "
              "in quorvel.example.",
              {"quorvel_example.org", "quorvel example", "-quorvel.example", "quorvel..example",
-              "Hénri.example"});
+              "Hénri.example", QString(64, 'q') + ".example"});
     }
     void reads() {
         QFETCH(QString, typed);
