@@ -86,16 +86,12 @@ QByteArray read(const QByteArray& file) {
     return !chicken ? "refused" : *chicken == cluck ? "Cluck" : "another chicken";
 }
 
-// Kick power and hit points read with the divisor and offset given, kick power
-// stored as given and every other stat as 0, which reads as -offset.
-QByteArray decoded(const char* divisor, const char* offset, const char* stored) {
-    QList<QByteArray> f(FieldCount, "0");
-    f[StatDivisor] = divisor;
-    f[StatOffset] = offset;
-    f[Name] = "N";
-    f[KickPower] = stored;
-    f[CanPeck] = f[CanCombo] = "#FALSE#";
-    const auto chicken = parse(f.join(','));
+// Kick power and hit points read from "divisor offset stored-kick-power", every
+// other stat stored as 0, which reads as -offset.
+QByteArray decoded(const QByteArray& numbers) {
+    const QList<QByteArray> n = numbers.split(' ');
+    const auto chicken = parse(n[0] + ',' + n[1] + ",N," + n[2] + QByteArray(",0").repeated(14) +
+                               ",#FALSE#,#FALSE#");
     return chicken ? fixture::text(chicken->KickPower) + ' ' + fixture::text(chicken->HitPoints)
                    : "refused";
 }
@@ -161,24 +157,21 @@ private slots:
         row("NUL bytes", read(QByteArray(4096, '\0')), "refused");
         row("NUL in a number", read(withField(KickPower, QByteArray("5\0", 2))), "refused");
         // The divisor and offset at work on kick power.
-        row("3, 7: 51", decoded("3", "7", "51"), "10 -7");
-        row("4, 0: 10 is 2.5", decoded("4", "0", "10"), "2 0");
-        row("4, 0: 14 is 3.5", decoded("4", "0", "14"), "4 0");
-        row("4, 0: -10 is -2.5", decoded("4", "0", "-10"), "-2 0");
-        row("4, 0: -14 is -3.5", decoded("4", "0", "-14"), "-4 0");
-        row("4, 0: 13 is 3.25", decoded("4", "0", "13"), "3 0");
-        row("4, 0: 15 is 3.75", decoded("4", "0", "15"), "4 0");
-        row("2, 0: 1 is 0.5", decoded("2", "0", "1"), "0 0");
-        row("divide first: 2, 3: 7", decoded("2", "3", "7"), "0 -3");
-        row("negative divisor", decoded("-2", "0", "-20"), "10 0");
-        row("negative offset", decoded("1", "-5", "10"), "15 5");
-        row("lowest result", decoded("1", "1", "-32767"), "-32768 -1");
-        row("result too low", decoded("1", "1", "-32768"), "refused");
-        row("result too high", decoded("1", "-1", "32767"), "refused");
-        row("divisor 0", decoded("0", "0", "51"), "refused");
-        row("divisor 0, stored 0", decoded("0", "0", "0"), "refused");
-        row("divisor too big", decoded("40000", "0", "1"), "refused");
-        row("offset too small", decoded("1", "-32769", "1"), "refused");
+        row("3, 7: 51", decoded("3 7 51"), "10 -7");
+        row("4, 0: 10 is 2.5", decoded("4 0 10"), "2 0");
+        row("4, 0: 14 is 3.5", decoded("4 0 14"), "4 0");
+        row("4, 0: -10 is -2.5", decoded("4 0 -10"), "-2 0");
+        row("4, 0: -14 is -3.5", decoded("4 0 -14"), "-4 0");
+        row("4, 0: 13 is 3.25", decoded("4 0 13"), "3 0");
+        row("4, 0: 15 is 3.75", decoded("4 0 15"), "4 0");
+        row("2, 0: 1 is 0.5", decoded("2 0 1"), "0 0");
+        row("divide first: 2, 3: 7", decoded("2 3 7"), "0 -3");
+        row("negative divisor", decoded("-2 0 -20"), "10 0");
+        row("negative offset", decoded("1 -5 10"), "15 5");
+        row("lowest result", decoded("1 1 -32767"), "-32768 -1");
+        // Out of range: too low, too high, divisor 0 (twice), divisor too big, offset too small.
+        rows("decoding", decoded, "refused",
+             {"1 1 -32768", "1 -1 32767", "0 0 51", "0 0 0", "40000 0 1", "1 -32769 1"});
         const auto speed = [](const QByteArray& text) { return field(Speed, text); };
         rows("speed", speed, "55", {"55", "+55", "\" 55 \"", "55.25", "5.5E1", leadingZeros});
         rows("speed", speed, "refused",

@@ -25,6 +25,10 @@ using fixture::text;
 const ChickenRecord rex = chicken("Rex", {10, 8, 0, 0, 0, 0, 5, 6});
 const ChickenRecord bob = chicken("Bob", {50, 7, 0, 0, 20});
 
+int interval(const QByteArray& speed) {
+    return chargeInterval(int16_t(speed.toInt()));
+}
+
 QByteArray text(double value) {
     return QByteArray::number(value, 'f', 6);
 }
@@ -65,12 +69,10 @@ QByteArray kick(int16_t power, int16_t skill, int16_t peck, double attackDraw, d
 
 // Actions -1 to 3 on offer, as 0 and 1.
 QByteArray offered(int16_t canPeck, int16_t canCombo) {
+    const ChickenRecord own = chicken("", {0, 0, 0, 0, 0, 0, 0, 0, 0, canPeck, canCombo});
     QByteArray offers;
     for (int action = -1; action <= 3; ++action)
-        offers +=
-            actionAvailable(chicken("", {0, 0, 0, 0, 0, 0, 0, 0, 0, canPeck, canCombo}), action)
-                ? '1'
-                : '0';
+        offers += actionAvailable(own, action) ? '1' : '0';
     return offers;
 }
 
@@ -95,14 +97,8 @@ double expected(int16_t kickPower, int16_t peckPower) {
 // One match where every draw is 0.999: each attack rolls its top and each
 // defence its top, neither side refuses, and equal times go to the second.
 QByteArray played(const ChickenRecord& first, const ChickenRecord& second) {
-    switch (simulation::playMatch(first, second, [] { return 0.999; })) {
-    case simulation::Result::FirstWins:
-        return "first wins";
-    case simulation::Result::SecondWins:
-        return "second wins";
-    default:
-        return "unfinished";
-    }
+    static const char* const results[] = {"first wins", "second wins", "unfinished"};
+    return results[int(simulation::playMatch(first, second, [] { return 0.999; }))];
 }
 
 } // namespace
@@ -116,12 +112,10 @@ private slots:
         row("interval: speed 0", chargeInterval(0), "1010");
         row("interval: speed 1", chargeInterval(1), "1000");
         row("interval: speed 50", chargeInterval(50), "510");
-        row("interval: speed 100", chargeInterval(100), "10");
-        row("interval: 101 would be 0", chargeInterval(101), "10");
-        row("interval: 150 would be negative", chargeInterval(150), "10");
+        // Never below 10: at 100, at 101 (would be 0), 150 (negative), -3200 (wraps negative).
+        fixture::rows("interval: speed", interval, "10", {"100", "101", "150", "-3200"});
         row("interval: negative speed is slower", chargeInterval(-100), "2010");
         row("interval: 10 x speed wraps to 4", chargeInterval(6554), "1006");
-        row("interval: difference wraps negative", chargeInterval(-3200), "10");
         row("interval: largest wraps to -10", chargeInterval(32767), "1020");
         row("interval: smallest", chargeInterval(-32768), "1010");
 

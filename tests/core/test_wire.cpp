@@ -25,31 +25,17 @@ std::string bytes(const QByteArray& text) {
 
 // One short text per message, so that a whole arrival compares as one string.
 QByteArray arrival(const QByteArray& bytes) {
-    using Kind = wire::Message::Kind;
+    using enum wire::Message::Kind;
     QByteArrayList parts;
     for (const wire::Message& m : wire::readArrival(bytes.toStdString())) {
-        const QByteArray tag(1, m.tag);
-        switch (m.kind) {
-        case Kind::Ignored:
-            parts << "ignored";
-            break;
-        case Kind::Control:
-            parts << "control " + QByteArray::fromStdString(m.control);
-            break;
-        case Kind::Record:
-            parts << (m.tag == 'A' ? "A '" + QByteArray::fromStdString(m.name) + "'"
-                                   : tag + " " + QByteArray::number(m.value));
-            break;
-        case Kind::Charge:
-            parts << "charge " + QByteArray::number(double(m.charge));
-            break;
-        case Kind::Damage:
-            parts << "damage " + QByteArray::number(m.value);
-            break;
-        case Kind::Failed:
-            parts << "failed " + tag;
-            break;
-        }
+        const QByteArray tag(1, m.tag), value = QByteArray::number(m.value);
+        parts << (m.kind == Ignored   ? "ignored"
+                  : m.kind == Control ? "control " + QByteArray::fromStdString(m.control)
+                  : m.kind == Charge  ? "charge " + QByteArray::number(double(m.charge))
+                  : m.kind == Damage  ? "damage " + value
+                  : m.kind == Failed  ? "failed " + tag
+                  : m.tag == 'A'      ? "A '" + QByteArray::fromStdString(m.name) + "'"
+                                      : tag + " " + value);
     }
     return parts.join(" | ");
 }
