@@ -19,10 +19,6 @@ namespace {
 const ChickenRecord sample =
     fixture::chicken("Red \xe9gg, \"B5\"", {10, -8, 50, 90, 32767, 0, -32768, 6});
 
-std::string bytes(const QByteArray& text) {
-    return text.toStdString();
-}
-
 // One short text per message, so that a whole arrival compares as one string.
 QByteArray arrival(const QByteArray& bytes) {
     using enum wire::Message::Kind;
@@ -31,7 +27,7 @@ QByteArray arrival(const QByteArray& bytes) {
         const QByteArray tag(1, m.tag), value = QByteArray::number(m.value);
         parts << (m.kind == Ignored   ? "ignored"
                   : m.kind == Control ? "control " + QByteArray::fromStdString(m.control)
-                  : m.kind == Charge  ? "charge " + QByteArray::number(double(m.charge))
+                  : m.kind == Charge  ? "charge " + QByteArray::number(double(m.charge), 'g', 9)
                   : m.kind == Damage  ? "damage " + value
                   : m.kind == Failed  ? "failed " + tag
                   : m.tag == 'A'      ? "A '" + QByteArray::fromStdString(m.name) + "'"
@@ -40,14 +36,37 @@ QByteArray arrival(const QByteArray& bytes) {
     return parts.join(" | ");
 }
 
-// Applies an arrival's record messages the way the receive handler does: in
-// order, stopping at a failure.
-void apply(const QByteArray& arrival, ChickenRecord& opponent) {
-    for (const wire::Message& m : wire::readArrival(bytes(arrival))) {
-        if (m.kind == wire::Message::Kind::Failed)
-            return;
-        wire::applyRecord(m, opponent);
+// A record after arrivals, each applied the way the receive handler does (in
+// order, stopping at a failure), and how many record messages applied.
+QByteArray applied(const QByteArrayList& arrivals, ChickenRecord record = {}) {
+    int count = 0;
+    for (const QByteArray& arrival : arrivals) {
+        for (const wire::Message& m : wire::readArrival(arrival.toStdString())) {
+            if (m.kind == wire::Message::Kind::Failed)
+                break;
+            count += wire::applyRecord(m, record);
+        }
     }
+    return fixture::text(record) + " (" + QByteArray::number(count) + " applied)";
+}
+
+// The nine record messages of a transfer of the sample chicken, as sent.
+QByteArrayList transfer(ChickenRecord own) {
+    own.CheatFlag = 1; // never sent
+    own.CanPeck = -1;
+    QByteArrayList messages;
+    for (int16_t step = 0; step < 9; ++step)
+        messages << QByteArray::fromStdString(*wire::recordMessage(own, step));
+    return messages;
+}
+
+// A Record message with a tag beyond "I": whether it applies, and the record after.
+QByteArray recordBeyondI() {
+    wire::Message odd;
+    odd.kind = wire::Message::Kind::Record;
+    odd.tag = 'K';
+    ChickenRecord record;
+    return QByteArray::number(wire::applyRecord(odd, record)) + " " + fixture::text(record);
 }
 
 // The messages sent for each value, between bars: for the transfer steps, what
@@ -152,56 +171,28 @@ private slots:
         row("megabyte fraction", arrival("B1." + megabyte + "C1"), "B 2 | C 1");
         row("megabyte of leading zeros", arrival("B-" + zeros + "5"), "B -5");
         row("megabyte of NUL bytes", arrival("J10" + QByteArray(1 << 20, '\0')), "failed J");
+        row("megabyte name", fixture::text(int(arrival("A" + megabyte).size())), "1048580");
+        row("megabyte fraction of a charge", arrival("J0." + megabyte), "charge 0.777777791");
+        row("100000 merged messages",
+            fixture::text(int(arrival(QByteArray("J1010").repeated(50000)).count(" | ")) + 1),
+            "100000");
+        // The nine messages of a transfer rebuild the record field by field; the
+        // fields that are never sent stay untouched.
+        row("transfer", applied(transfer(sample)),
+            "'Red \xe9gg, \"B5\"' 10 -8 50 90 32767 0 -32768 6 0 0 0 (9 applied)");
+        // A failed conversion keeps the field's previous value; "B40001" is "B4000",
+        // "0" and a lone "1": one text; "F1" then "00" is a message split over two
+        // arrivals, the second half ignored.
+        const ChickenRecord start = fixture::chicken("Kid", {3, 4});
+        row("applied", applied({"B5C7", "B40001", "Cx", "F1", "00", "ARedB5"}, start),
+            "'RedB5' 5 7 0 0 1 0 0 0 0 0 0 (4 applied)");
+        row("applied: empty name", applied({"A"}, start), "'' 3 4 0 0 0 0 0 0 0 0 0 (1 applied)");
+        row("applied: only record messages",
+            applied({"J5", "K3", "0", "10", "Bx", "", "L3"}, start),
+            "'Kid' 3 4 0 0 0 0 0 0 0 0 0 (0 applied)");
+        row("applied: a record beyond I", recordBeyondI(), "0 '' 0 0 0 0 0 0 0 0 0 0 0");
     }
     void table() { fixture::compareRow(); }
-
-    void transferCopiesTheRecord() {
-        // The nine messages of a transfer, each read on arrival, rebuild the
-        // record field by field; the fields that are never sent stay untouched.
-        ChickenRecord own = sample, opponent;
-        own.CheatFlag = 1;
-        own.CanPeck = -1;
-        for (int16_t step = 0; step < 9; ++step)
-            apply(QByteArray::fromStdString(*wire::recordMessage(own, step)), opponent);
-        QCOMPARE(opponent, sample);
-    }
-
-    void arrivalsApplyToTheOpponent() {
-        // A failed conversion keeps the field's previous value.
-        ChickenRecord opponent = fixture::chicken("", {3, 4});
-        for (const char* arrival : {"B5C7", "B40001", "Cx", "F1", "00", "ARedB5"})
-            apply(arrival, opponent); // "B40001": "B4000", "0", then a lone "1": one text
-        // "F1" then "00": a message split over two arrivals, the second half ignored.
-        QCOMPARE(opponent, fixture::chicken("RedB5", {5, 7, 0, 0, 1}));
-        apply("A", opponent);
-        QCOMPARE(opponent.Name, "");
-    }
-
-    void onlyRecordMessagesApply() {
-        ChickenRecord opponent = sample;
-        for (const char* text : {"J5", "K3", "0", "10", "Bx", "", "L3"}) {
-            for (const wire::Message& m : wire::readArrival(text))
-                QVERIFY2(!wire::applyRecord(m, opponent), text);
-        }
-        wire::Message odd; // a Record kind with a tag beyond "I" is refused too
-        odd.kind = wire::Message::Kind::Record;
-        odd.tag = 'K';
-        QVERIFY(!wire::applyRecord(odd, opponent));
-        QCOMPARE(opponent, sample);
-    }
-
-    void longArrivals() {
-        const auto name = wire::readArrival(bytes("A" + megabyte));
-        QCOMPARE(name.size(), size_t(1));
-        QCOMPARE(name[0].name.size(), size_t(1 << 20));
-        const auto charge = wire::readArrival(bytes("J0." + megabyte));
-        QCOMPARE(charge.size(), size_t(1));
-        QCOMPARE(charge[0].charge, 7.0f / 9.0f);
-        QByteArray charges;
-        for (int i = 0; i < 50000; ++i)
-            charges += "J1010";
-        QCOMPARE(wire::readArrival(bytes(charges)).size(), size_t(100000));
-    }
 };
 
 QTEST_APPLESS_MAIN(TestWire)
