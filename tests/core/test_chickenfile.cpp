@@ -270,20 +270,11 @@ private slots:
         // of the first piece across every later byte of the file: wherever it
         // falls (inside a field, a quote, a CR LF pair or the last field), the
         // chicken must read as it does from one piece.
-        QTemporaryDir dir;
-        const QString path = dir.filePath("chicken.dat");
-        const qsizetype rest = cluckFields.mid(Name + 1).join("\r\n").size() + 8;
-        for (qsizetype length = 65536 - rest; length <= 65536; ++length) {
-            for (const QByteArray& name :
-                 {QByteArray(length, 'n'), '"' + QByteArray(length - 2, 'n') + '"'}) {
-                QList<QByteArray> fields = cluckFields;
-                fields[Name] = name;
-                const QByteArray file = fields.join("\r\n");
-                QVERIFY(save(path, file));
-                const auto loaded = load(path);
-                QVERIFY(loaded);
-                QCOMPARE(*loaded, *parse(file));
-            }
+        const QByteArray head = "3\r\n7\r\n",
+                         tail = "\r\n" + cluckFields.mid(Name + 1).join("\r\n");
+        for (qsizetype length = 65536 - tail.size() - 8; length <= 65536; ++length) {
+            QCOMPARE(quickly(head, 'n', int(length), tail), "read");
+            QCOMPARE(quickly(head + '"', 'n', int(length) - 2, '"' + tail), "read");
         }
     }
 };

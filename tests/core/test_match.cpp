@@ -6,8 +6,11 @@
 #include "common/fixtures.h"
 #include "core/Match.h"
 
+#include <QHash>
 #include <QStringList>
 #include <QtTest>
+
+#include <functional>
 
 namespace {
 
@@ -21,11 +24,7 @@ struct Link final : match::Link {
     bool sendAfterAcknowledged(std::string_view m) override {
         return record("!" + QString::fromLatin1(m));
     }
-    bool record(const QString& m) {
-        if (!broken)
-            sent << m;
-        return !broken;
-    }
+    bool record(const QString& m) { return !broken && (sent << m, true); }
     bool holdsBack() const override { return holding; }
     void closeSending() override { sent << "close"; }
     std::string reason() const override { return "reset by peer"; }
@@ -51,10 +50,9 @@ struct View final : match::View {
     void sound(match::Sound s) override { told << (s == match::Sound::Hit ? "hit!" : "deflect!"); }
     void resultBoundBegins(int ms) override { told << "bound " + QString::number(ms); }
     void ended(match::Result r) override {
+        static const char* const results[] = {"won", "lost", "draw"};
         told << QStringLiteral("%1 %2/%3")
-                    .arg(r == match::Result::Won    ? "won"
-                         : r == match::Result::Lost ? "lost"
-                                                    : "draw")
+                    .arg(results[int(r)])
                     .arg(own->HitPoints)
                     .arg(opponent->HitPoints);
     }
@@ -163,31 +161,29 @@ private slots:
         for (const QString& event : events.split('|'))
             script << (event.startsWith("10*") ? QStringList(10, event.mid(3))
                                                : QStringList{event});
+        const QHash<QString, std::function<void()>> plain{
+            {"tick", [&] { game.transferTick(); }},
+            {"wait", [&] { game.waitEnded(); }},
+            {"charge", [&] { game.chargeTick(); }},
+            {"lost", [&] { game.connectionLost(); }},
+            {"bound", [&] { game.resultBoundPassed(); }},
+            {"quit", [&] { game.quit(); }},
+            {"break", [&] { link.broken = true; }},
+            {"hold", [&] { link.holding = true; }},
+            {"release", [&] { link.holding = false; }},
+            // What opening shows has rows of its own.
+            {"open", [&] {
+                 const qsizetype before = view.told.size();
+                 game.openFight();
+                 view.told.resize(before);
+             }}};
         for (const QString& event : script) {
-            const int before = int(view.told.size());
-            if (event.startsWith("take "))
+            if (plain.contains(event))
+                plain[event]();
+            else if (event.startsWith("take "))
                 game.joinerTaken(event.mid(5).toStdString());
-            else if (event == "tick")
-                game.transferTick();
-            else if (event == "wait")
-                game.waitEnded();
-            else if (event == "open") {
-                game.openFight();
-                view.told.resize(before); // what opening shows has rows of its own
-            } else if (event == "charge")
-                game.chargeTick();
-            else if (event == "break")
-                link.broken = true;
-            else if (event == "hold" || event == "release")
-                link.holding = event == "hold";
             else if (event.startsWith("act "))
                 game.action(event.mid(4).toInt());
-            else if (event == "lost")
-                game.connectionLost();
-            else if (event == "bound")
-                game.resultBoundPassed();
-            else if (event == "quit")
-                game.quit();
             else
                 game.arrival(event.toLatin1().toStdString());
         }

@@ -212,14 +212,13 @@ private slots:
                 // A draw inside each of the |n| equal steps of Random(1, n) (one for n 0).
                 const int attacks = std::max(1, std::abs(a)), defences = std::max(1, std::abs(d));
                 double total = 0;
-                for (int i = 0; i < attacks; ++i) {
-                    for (int j = 0; j < defences; ++j) {
-                        ScriptedRandom script;
-                        script.fraction((i + 0.5) / attacks).fraction((j + 0.5) / defences);
-                        total += std::max(0, int(rollAttack(chicken("", {int16_t(a)}),
-                                                            chicken("", {0, int16_t(d)}), Kick,
-                                                            script.source())));
-                    }
+                for (int k = 0; k < attacks * defences; ++k) {
+                    ScriptedRandom script;
+                    script.fraction((k / defences + 0.5) / attacks);
+                    script.fraction((k % defences + 0.5) / defences);
+                    total += std::max(
+                        0, int(rollAttack(chicken("", {int16_t(a)}), chicken("", {0, int16_t(d)}),
+                                          Kick, script.source())));
                 }
                 QCOMPARE(text(expected(int16_t(a), int16_t(d))),
                          text(total / (attacks * defences)));
