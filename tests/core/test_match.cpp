@@ -64,9 +64,50 @@ struct View final : match::View {
 const match::Match::Role Host{"taken", "sending", "sent", false, {}};
 const match::Match::Role Join{{}, "sending", "sent", true, "received"};
 
+// Plays the events with the rolls scripted: what was sent, " # ", and what the
+// front end was told.
+QByteArray play(bool joiner, const QString& events, const QString& rolls) {
+    ChickenRecord own = fixture::chicken("Kid", {12, 8, 100, 50, 20, 0, 5, 6, 0, -1});
+    ChickenRecord opponent = fixture::chicken("Rex", {12, 8, 100, 100, 10, 0, 5, 6, 0, -1});
+    Link link;
+    View view;
+    ScriptedRandom random;
+    match::Match game(own, opponent, joiner ? Join : Host, &link, view, random.source());
+    view.own = &game.own();
+    view.opponent = &game.opponent();
+    for (const QString& r : rolls.split(' ', Qt::SkipEmptyParts))
+        random.roll(1, r.section(':', 0, 0).toInt(), r.section(':', 1).toInt());
+    QStringList script;
+    for (const QString& event : events.split('|'))
+        script << (event.startsWith("10*") ? QStringList(10, event.mid(3)) : QStringList{event});
+    const QHash<QString, std::function<void()>> plain{
+        {"tick", [&] { game.transferTick(); }},       {"wait", [&] { game.waitEnded(); }},
+        {"charge", [&] { game.chargeTick(); }},       {"lost", [&] { game.connectionLost(); }},
+        {"bound", [&] { game.resultBoundPassed(); }}, {"quit", [&] { game.quit(); }},
+        {"break", [&] { link.broken = true; }},       {"hold", [&] { link.holding = true; }},
+        {"release", [&] { link.holding = false; }}};
+    for (const QString& event : script) {
+        const qsizetype before = view.told.size();
+        if (plain.contains(event))
+            plain[event]();
+        else if (event == "open") // what opening shows has rows of its own
+            game.openFight(), view.told.resize(before);
+        else if (event.startsWith("take "))
+            game.joinerTaken(event.mid(5).toStdString());
+        else if (event.startsWith("act "))
+            game.action(event.mid(4).toInt());
+        else
+            game.arrival(event.toLatin1().toStdString());
+    }
+    // The match plays on copies: the records it was given are never lowered.
+    return (link.sent.join('|') + " # " + view.told.join('|')).toLatin1() +
+           (random.exhausted() ? "" : " and draws left") +
+           (own.HitPoints == 20 && opponent.HitPoints == 10 ? "" : " and the records lowered");
+}
+
 void add(const char* name, bool joiner, const QString& events, const QString& rolls,
          const QString& sent, const QString& told) {
-    QTest::newRow(name) << joiner << events << rolls << sent << told;
+    fixture::row(name, play(joiner, events, rolls), (sent + " # " + told).toLatin1());
 }
 
 } // namespace
@@ -81,11 +122,7 @@ private slots:
     // for its acknowledgement / has gone), or anything else: an arrival; "10*" repeats one ten
     // times. Rolls: Random(1, n) results in order, as "n:result". Sent and told: between bars.
     void events_data() {
-        QTest::addColumn<bool>("joiner");
-        QTest::addColumn<QString>("events");
-        QTest::addColumn<QString>("rolls");
-        QTest::addColumn<QString>("sent");
-        QTest::addColumn<QString>("told");
+        fixture::columns();
         const QString records = "!AKid|!B12|!C8|!D100|!E50|!F20|!G0|!H5|!I6",
                       charges = "J1|J2|J3|J4|J5|J6|J7|J8|J9|J10";
         const QString opening = "fight|charge every 10|Kid VS Rex|";
@@ -141,59 +178,7 @@ private slots:
             "charge off|offer 000|left");
         add("leaving ends it quietly", false, "open|quit|lost|10", "", "", "charge off");
     }
-    void events() {
-        QFETCH(bool, joiner);
-        QFETCH(QString, events);
-        QFETCH(QString, rolls);
-        QFETCH(QString, sent);
-        QFETCH(QString, told);
-        ChickenRecord own = fixture::chicken("Kid", {12, 8, 100, 50, 20, 0, 5, 6, 0, -1});
-        ChickenRecord opponent = fixture::chicken("Rex", {12, 8, 100, 100, 10, 0, 5, 6, 0, -1});
-        Link link;
-        View view;
-        ScriptedRandom random;
-        match::Match game(own, opponent, joiner ? Join : Host, &link, view, random.source());
-        view.own = &game.own();
-        view.opponent = &game.opponent();
-        for (const QString& r : rolls.split(' ', Qt::SkipEmptyParts))
-            random.roll(1, r.section(':', 0, 0).toInt(), r.section(':', 1).toInt());
-        QStringList script;
-        for (const QString& event : events.split('|'))
-            script << (event.startsWith("10*") ? QStringList(10, event.mid(3))
-                                               : QStringList{event});
-        const QHash<QString, std::function<void()>> plain{
-            {"tick", [&] { game.transferTick(); }},
-            {"wait", [&] { game.waitEnded(); }},
-            {"charge", [&] { game.chargeTick(); }},
-            {"lost", [&] { game.connectionLost(); }},
-            {"bound", [&] { game.resultBoundPassed(); }},
-            {"quit", [&] { game.quit(); }},
-            {"break", [&] { link.broken = true; }},
-            {"hold", [&] { link.holding = true; }},
-            {"release", [&] { link.holding = false; }},
-            // What opening shows has rows of its own.
-            {"open", [&] {
-                 const qsizetype before = view.told.size();
-                 game.openFight();
-                 view.told.resize(before);
-             }}};
-        for (const QString& event : script) {
-            if (plain.contains(event))
-                plain[event]();
-            else if (event.startsWith("take "))
-                game.joinerTaken(event.mid(5).toStdString());
-            else if (event.startsWith("act "))
-                game.action(event.mid(4).toInt());
-            else
-                game.arrival(event.toLatin1().toStdString());
-        }
-        QVERIFY(random.exhausted());
-        QCOMPARE(link.sent.join('|'), sent);
-        QCOMPARE(view.told.join('|'), told);
-        // The match plays on copies: the records it was given are never lowered.
-        QCOMPARE(own.HitPoints, int16_t(20));
-        QCOMPARE(opponent.HitPoints, int16_t(10));
-    }
+    void events() { fixture::compareRow(); }
 };
 
 QTEST_MAIN(TestMatch)
