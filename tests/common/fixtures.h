@@ -17,9 +17,9 @@
 
 namespace fixture {
 
-// A record from literal values in the chicken file's order: kick power, peck
-// power, speed, obedience, hit points, portrait, kick skill, peck skill, cheat
-// flag, can peck, can combo. Values left out are 0.
+// A record from literal values in the record's own order (the wire's, for the
+// first eight): kick power, peck power, speed, obedience, hit points, portrait,
+// kick skill, peck skill, cheat flag, can peck, can combo. Values left out are 0.
 inline ChickenRecord chicken(const char* name, std::initializer_list<int16_t> stats = {}) {
     ChickenRecord c{.Name = name};
     int16_t* fields[] = {&c.KickPower, &c.PeckPower,     &c.Speed,     &c.Obedience,
@@ -72,7 +72,7 @@ inline void columns() {
 }
 
 // The text a row compares: numbers in plain decimal, strings and bytes as they
-// are, a record as its name in quotes and its stats in the file's order.
+// are, a record as its name in quotes and its numbers in the record's order.
 inline QByteArray text(int value) {
     return QByteArray::number(value);
 }

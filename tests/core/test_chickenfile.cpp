@@ -32,11 +32,6 @@ std::optional<ChickenRecord> load(const QString& path) {
     return chickenfile::load(QFile::encodeName(path).toStdString());
 }
 
-bool save(const QString& path, const QByteArray& bytes) {
-    QFile out(path);
-    return out.open(QIODevice::WriteOnly | QIODevice::Truncate) && out.write(bytes) == bytes.size();
-}
-
 // Cluck's fields with one replaced, and divisor 1, offset 0 unless the replaced
 // field is one of those, so that stored numbers read back as they are.
 QByteArray withField(int index, const QByteArray& value) {
@@ -116,7 +111,8 @@ QByteArray after(int field) {
 QByteArray quickly(const QByteArray& head, char fill, int count, const QByteArray& tail) {
     const QByteArray file = head + QByteArray(count, fill) + tail;
     QTemporaryDir dir;
-    if (!save(dir.filePath("chicken.dat"), file))
+    QFile out(dir.filePath("chicken.dat"));
+    if (!out.open(QIODevice::WriteOnly) || out.write(file) != file.size() || !out.flush())
         return "not saved";
     constexpr qint64 limitMs = sanitizedBuild ? 6000 : 1500;
     QElapsedTimer timer;

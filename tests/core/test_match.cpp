@@ -90,9 +90,10 @@ QByteArray play(bool joiner, const QString& events, const QString& rolls) {
         const qsizetype before = view.told.size();
         if (plain.contains(event))
             plain[event]();
-        else if (event == "open") // what opening shows has rows of its own
-            game.openFight(), view.told.resize(before);
-        else if (event.startsWith("take "))
+        else if (event == "open") {
+            game.openFight();
+            view.told.resize(before); // what opening shows has rows of its own
+        } else if (event.startsWith("take "))
             game.joinerTaken(event.mid(5).toStdString());
         else if (event.startsWith("act "))
             game.action(event.mid(4).toInt());
