@@ -94,13 +94,14 @@ template <typename T> void row(const char* name, const T& got, const QByteArray&
     QTest::newRow(name) << text(got) << want;
 }
 
-// One row for each input, named `what` and the input, expecting `want` of what
-// `read` makes of it.
+// One row for each input, named `what` and the input (bytes outside printable
+// ASCII, and "%", as %XX), expecting `want` of what `read` makes of it.
 template <typename Read>
 void rows(const char* what, Read read, const QByteArray& want,
           std::initializer_list<QByteArray> inputs) {
     for (const QByteArray& input : inputs)
-        QTest::addRow("%s %s", what, input.toPercentEncoding(" \"#").constData())
+        QTest::addRow("%s %s", what,
+                      input.toPercentEncoding(" !\"#$&'()*+,/:;<=>?@[\\]^`{|}").constData())
             << text(read(input)) << want;
 }
 
