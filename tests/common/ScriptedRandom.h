@@ -1,19 +1,18 @@
 #pragma once
 
 // A script of wanted results, so that tests can say "the next roll of
-// Random(1, 6) gives 4" instead of inventing fractions. Handed in, it drives the
-// core's rolls; ProgramRandom (common/ProgramRandom.h) drives Vars::Random.
+// Random(1, 6) gives 4" instead of inventing fractions. Handed in as source(), it
+// drives the core's rolls; ProgramRandom (common/ProgramRandom.h) drives
+// Vars::Random.
 
 #include "core/Random.h"
 
-#include <cmath>
 #include <deque>
 #include <stdexcept>
 
 class ScriptedRandom {
 public:
-    enum Use { HandedIn };
-    explicit ScriptedRandom(Use = HandedIn) {}
+    ScriptedRandom() = default;
     ScriptedRandom(const ScriptedRandom&) = delete;
     ScriptedRandom& operator=(const ScriptedRandom&) = delete;
 
@@ -25,20 +24,16 @@ public:
     // The next draw makes Random(lo, n) give `result` (n >= 1).
     ScriptedRandom& roll(int lo, int n, int result) { return fraction((result - lo + 0.5) / n); }
     RandomSource source() {
-        return [this] { return next(); };
+        return [this] {
+            if (draws.empty())
+                throw std::logic_error("ScriptedRandom: more draws than scripted");
+            const double r = draws.front();
+            draws.pop_front();
+            return r;
+        };
     }
     bool exhausted() const { return draws.empty(); }
-    int used() const { return count; }
 
 private:
-    double next() {
-        if (draws.empty())
-            throw std::logic_error("ScriptedRandom: more draws than scripted");
-        double r = draws.front();
-        draws.pop_front();
-        ++count;
-        return r;
-    }
     std::deque<double> draws;
-    int count = 0;
 };

@@ -3,11 +3,14 @@
 // that the screens and the practice opponent rely on alike.
 
 #include "common/ScriptedRandom.h"
-
+#include "common/fixtures.h"
 #include "core/Match.h"
 
+#include <QHash>
 #include <QStringList>
 #include <QtTest>
+
+#include <functional>
 
 namespace {
 
@@ -21,11 +24,7 @@ struct Link final : match::Link {
     bool sendAfterAcknowledged(std::string_view m) override {
         return record("!" + QString::fromLatin1(m));
     }
-    bool record(const QString& m) {
-        if (!broken)
-            sent << m;
-        return !broken;
-    }
+    bool record(const QString& m) { return !broken && (sent << m, true); }
     bool holdsBack() const override { return holding; }
     void closeSending() override { sent << "close"; }
     std::string reason() const override { return "reset by peer"; }
@@ -51,10 +50,9 @@ struct View final : match::View {
     void sound(match::Sound s) override { told << (s == match::Sound::Hit ? "hit!" : "deflect!"); }
     void resultBoundBegins(int ms) override { told << "bound " + QString::number(ms); }
     void ended(match::Result r) override {
+        static const char* const results[] = {"won", "lost", "draw"};
         told << QStringLiteral("%1 %2/%3")
-                    .arg(r == match::Result::Won    ? "won"
-                         : r == match::Result::Lost ? "lost"
-                                                    : "draw")
+                    .arg(results[int(r)])
                     .arg(own->HitPoints)
                     .arg(opponent->HitPoints);
     }
@@ -63,22 +61,55 @@ struct View final : match::View {
     static QString q(const std::string& s) { return QString::fromLatin1(s); }
 };
 
-ChickenRecord record(const char* name, int16_t hitPoints) {
-    ChickenRecord c;
-    c.Name = name;
-    c.KickPower = 12;
-    c.PeckPower = 8;
-    c.Speed = 100;
-    c.Obedience = 100;
-    c.HitPoints = hitPoints;
-    c.KickSkill = 5;
-    c.PeckSkill = 6;
-    c.CanPeck = -1;
-    return c;
-}
-
 const match::Match::Role Host{"taken", "sending", "sent", false, {}};
 const match::Match::Role Join{{}, "sending", "sent", true, "received"};
+
+// Plays the events with the rolls scripted: what was sent, " # ", and what the
+// front end was told.
+QByteArray play(bool joiner, const QString& events, const QString& rolls) {
+    ChickenRecord own = fixture::chicken("Kid", {12, 8, 100, 50, 20, 0, 5, 6, 0, -1});
+    ChickenRecord opponent = fixture::chicken("Rex", {12, 8, 100, 100, 10, 0, 5, 6, 0, -1});
+    Link link;
+    View view;
+    ScriptedRandom random;
+    match::Match game(own, opponent, joiner ? Join : Host, &link, view, random.source());
+    view.own = &game.own();
+    view.opponent = &game.opponent();
+    for (const QString& r : rolls.split(' ', Qt::SkipEmptyParts))
+        random.roll(1, r.section(':', 0, 0).toInt(), r.section(':', 1).toInt());
+    QStringList script;
+    for (const QString& event : events.split('|'))
+        script << (event.startsWith("10*") ? QStringList(10, event.mid(3)) : QStringList{event});
+    const QHash<QString, std::function<void()>> plain{
+        {"tick", [&] { game.transferTick(); }},       {"wait", [&] { game.waitEnded(); }},
+        {"charge", [&] { game.chargeTick(); }},       {"lost", [&] { game.connectionLost(); }},
+        {"bound", [&] { game.resultBoundPassed(); }}, {"quit", [&] { game.quit(); }},
+        {"break", [&] { link.broken = true; }},       {"hold", [&] { link.holding = true; }},
+        {"release", [&] { link.holding = false; }}};
+    for (const QString& event : script) {
+        const qsizetype before = view.told.size();
+        if (plain.contains(event))
+            plain[event]();
+        else if (event == "open") {
+            game.openFight();
+            view.told.resize(before); // what opening shows has rows of its own
+        } else if (event.startsWith("take "))
+            game.joinerTaken(event.mid(5).toStdString());
+        else if (event.startsWith("act "))
+            game.action(event.mid(4).toInt());
+        else
+            game.arrival(event.toLatin1().toStdString());
+    }
+    // The match plays on copies: the records it was given are never lowered.
+    return (link.sent.join('|') + " # " + view.told.join('|')).toLatin1() +
+           (random.exhausted() ? "" : " and draws left") +
+           (own.HitPoints == 20 && opponent.HitPoints == 10 ? "" : " and the records lowered");
+}
+
+void add(const char* name, bool joiner, const QString& events, const QString& rolls,
+         const QString& sent, const QString& told) {
+    fixture::row(name, play(joiner, events, rolls), (sent + " # " + told).toLatin1());
+}
 
 } // namespace
 
@@ -86,151 +117,69 @@ class TestMatch : public QObject {
     Q_OBJECT
 
 private slots:
-    // Events: "take FIRST" (the joiner taken with its first arrival), "tick" (transfer), "wait",
-    // "open", "charge", "act N", "lost", "bound" (the wait for the result has passed), "quit",
-    // "break" (sends fail from now on), "hold"/"release" (a record message waits for its
-    // acknowledgement / has gone), or anything else: an arrival. Rolls:
-    // Random(1, n) results in order, as "n:result".
+    // Events, between bars: "take FIRST" (the joiner taken with its first arrival), "tick"
+    // (transfer), "wait", "open", "charge", "act N", "lost", "bound" (the wait for the result has
+    // passed), "quit", "break" (sends fail from now on), "hold"/"release" (a record message waits
+    // for its acknowledgement / has gone), or anything else: an arrival; "10*" repeats one ten
+    // times. Rolls: Random(1, n) results in order, as "n:result". Sent and told: between bars.
     void events_data() {
-        QTest::addColumn<bool>("joiner");
-        QTest::addColumn<QStringList>("events");
-        QTest::addColumn<QStringList>("rolls");
-        QTest::addColumn<QStringList>("sent");
-        QTest::addColumn<QStringList>("told");
-        using L = QStringList;
-        const L tenTicks(10, "tick");
-        QTest::newRow("host: the joiner's ready hands over the turn")
-            << false << (L{"take ARex", "0"} + tenTicks) << L{}
-            << L{"!AKid", "!B12", "!C8", "!D100", "!E50", "!F20", "!G0", "!H5", "!I6"}
-            << L{"status taken", "status sending", "transfer",
-                 "status sent",  "transfer off",   "wait"};
-        QTest::newRow("join: records, then the ready signal; the host's last record")
-            << true << (L{"0"} + tenTicks + L{"I7"}) << L{}
-            << L{"!AKid", "!B12", "!C8", "!D100", "!E50", "!F20", "!G0", "!H5", "!I6", "!0"}
-            << L{"status sending", "transfer",        "status sent",
-                 "transfer off",   "status received", "wait"};
-        QTest::newRow("a record held back holds the exchange's steps")
-            << false << L{"take ARex", "0", "tick", "hold", "tick", "tick", "release", "tick"}
-            << L{} << L{"!AKid", "!B12"} << L{"status taken", "status sending", "transfer"};
-        QTest::newRow("probe answered at any step") << false << L{"90"} << L{} << L{"91"} << L{};
-        QTest::newRow("the wait's end opens the fight once")
-            << false << L{"wait", "open"} << L{} << L{}
-            << L{"wait off", "fight", "charge every 10", "Kid VS Rex"};
-        QTest::newRow("an early charge opens the fight first")
-            << false << L{"J4", "J5"} << L{} << L{}
-            << L{"fight", "charge every 10", "Kid VS Rex", "bar2 4", "bar2 5"};
-        QTest::newRow("full charge offers what the chicken can do")
-            << false << (L{"open"} + L(10, "charge")) << L{"100:1"}
-            << L{"J1", "J2", "J3", "J4", "J5", "J6", "J7", "J8", "J9", "J10"}
-            << L{"charge off", "offer 110"};
-        QTest::newRow("a refusal keeps the charge running, from 1")
-            << false << (L{"open"} + L(10, "charge")) << L{"100:100"}
-            << L{"J1", "J2", "J3", "J4", "J5", "J6", "J7", "J8", "J9", "J10", "10"}
-            << L{"Kid refuses to fight.", "refreshed"};
-        QTest::newRow("a hit is sent, taken off and told")
-            << false << L{"open", "act 0"} << L{"17:9", "8:3", "3:1"} << L{"K6"}
-            << L{"refreshed", "Kid does 6 point(s) of damage!", "refreshed", "hit!"};
-        QTest::newRow("a miss sends nothing")
-            << false << L{"open", "act 1"} << L{"14:2", "8:5", "3:3"} << L{}
-            << L{"refreshed", "deflect!", "Kid misses.", "refreshed"};
+        fixture::columns();
+        const QString records = "!AKid|!B12|!C8|!D100|!E50|!F20|!G0|!H5|!I6",
+                      charges = "J1|J2|J3|J4|J5|J6|J7|J8|J9|J10";
+        const QString opening = "fight|charge every 10|Kid VS Rex|";
         // After the own finishing blow nothing more is sent; the result waits for
         // the peer's stream to end, a blow that crossed ours, or the bound.
-        const L finishing{"refreshed", "hit!", "charge off", "offer 000", "bound 1800"};
-        QTest::newRow("finishing blow; one sent before ours is applied; the stream's end wins")
-            << false << L{"open", "act 0", "90", "K9", "lost", "act 0", "bound"}
-            << L{"17:17", "8:1", "3:1", "3:2"} << L{"K16", "close"}
-            << L{"refreshed", "Kid does 16 point(s) of damage!"} + finishing +
-                   L{"Rex whacks Kid for 9 point(s)!", "hit!", "charge off", "Kid wins the match!",
-                     "won 11/-6"};
-        QTest::newRow("host: finishing blows crossed, a draw with both lowered")
-            << false << L{"open", "act 0", "K25", "bound", "lost"}
-            << L{"17:17", "8:1", "3:1", "3:3"} << L{"K16", "close"}
-            << L{"refreshed", "Kid does 16 point(s) of damage!"} + finishing +
-                   L{"Rex attacks for 25 damage!", "hit!", "charge off", "draw -5/-6"};
-        QTest::newRow("join: finishing blows crossed at exactly 0, a draw")
-            << true << L{"open", "act 0", "K20"} << L{"17:12", "8:2", "3:3", "3:1"}
-            << L{"K10", "close"}
-            << L{"refreshed", "Kid attacks for 10 damage!"} + finishing +
-                   L{"Rex does 20 point(s) of damage!", "hit!", "charge off", "draw 0/0"};
-        QTest::newRow("finishing blow, nothing comes: won at the bound; then nothing is told")
-            << false << L{"open", "act 0", "bound", "lost", "K30"} << L{"17:17", "8:1", "3:2"}
-            << L{"K16", "close"}
-            << L{"refreshed", "Kid whacks Rex for 16 point(s)!"} + finishing +
-                   L{"charge off", "Kid wins the match!", "won 20/-6"};
-        QTest::newRow("a losing blow received ends it at once, later ones are not read")
-            << false << L{"K40", "K3", "lost"} << L{"3:2"} << L{"close"}
-            << L{"fight",
-                 "charge every 10",
-                 "Kid VS Rex",
-                 "Rex whacks Kid for 40 point(s)!",
-                 "hit!",
-                 "charge off",
-                 "Rex wins the match!",
-                 "lost -20/10"};
-        QTest::newRow("no damage received refreshes")
-            << false << L{"open", "K0"} << L{"3:1"} << L{}
-            << L{"deflect!", "Rex's attack has been deflected.", "refreshed"};
-        QTest::newRow("lost before the fight: the status says why")
-            << false << L{"take ARex", "lost"} << L{} << L{}
-            << L{"status taken", "transfer off", "wait off", "lost Connection lost: reset by peer"};
-        QTest::newRow("a failed send is a lost connection")
-            << false << L{"open", "break", "charge", "charge"} << L{} << L{}
-            << L{"charge off", "offer 000", "left"};
-        QTest::newRow("leaving ends it quietly")
-            << false << L{"open", "quit", "lost", "10"} << L{} << L{} << L{"charge off"};
+        const QString finishing = "|refreshed|hit!|charge off|offer 000|bound 1800|";
+        add("host: the joiner's ready hands over the turn", false, "take ARex|0|10*tick", "",
+            records, "status taken|status sending|transfer|status sent|transfer off|wait");
+        add("join: records, then the ready signal; the host's last record", true, "0|10*tick|I7",
+            "", records + "|!0",
+            "status sending|transfer|status sent|transfer off|status received|wait");
+        add("a record held back holds the exchange's steps", false,
+            "take ARex|0|tick|hold|tick|tick|release|tick", "", "!AKid|!B12",
+            "status taken|status sending|transfer");
+        add("probe answered at any step", false, "90", "", "91", "");
+        add("the wait's end opens the fight once", false, "wait|open", "", "",
+            "wait off|" + opening.chopped(1));
+        add("an early charge opens the fight first", false, "J4|J5", "", "",
+            opening + "bar2 4|bar2 5");
+        add("full charge offers what the chicken can do", false, "open|10*charge", "100:1", charges,
+            "charge off|offer 110");
+        add("a refusal keeps the charge running, from 1", false, "open|10*charge", "100:100",
+            charges + "|10", "Kid refuses to fight.|refreshed");
+        add("a hit is sent, taken off and told", false, "open|act 0", "17:9 8:3 3:1", "K6",
+            "refreshed|Kid does 6 point(s) of damage!|refreshed|hit!");
+        add("a miss sends nothing", false, "open|act 1", "14:2 8:5 3:3", "",
+            "refreshed|deflect!|Kid misses.|refreshed");
+        add("finishing blow; one sent before ours is applied; the stream's end wins", false,
+            "open|act 0|90|K9|lost|act 0|bound", "17:17 8:1 3:1 3:2", "K16|close",
+            "refreshed|Kid does 16 point(s) of damage!" + finishing +
+                "Rex whacks Kid for 9 point(s)!|hit!|charge off|Kid wins the match!|won 11/-6");
+        add("host: finishing blows crossed, a draw with both lowered", false,
+            "open|act 0|K25|bound|lost", "17:17 8:1 3:1 3:3", "K16|close",
+            "refreshed|Kid does 16 point(s) of damage!" + finishing +
+                "Rex attacks for 25 damage!|hit!|charge off|draw -5/-6");
+        add("join: finishing blows crossed at exactly 0, a draw", true, "open|act 0|K20",
+            "17:12 8:2 3:3 3:1", "K10|close",
+            "refreshed|Kid attacks for 10 damage!" + finishing +
+                "Rex does 20 point(s) of damage!|hit!|charge off|draw 0/0");
+        add("finishing blow, nothing comes: won at the bound; then nothing is told", false,
+            "open|act 0|bound|lost|K30", "17:17 8:1 3:2", "K16|close",
+            "refreshed|Kid whacks Rex for 16 point(s)!" + finishing +
+                "charge off|Kid wins the match!|won 20/-6");
+        add("a losing blow received ends it at once, later ones are not read", false, "K40|K3|lost",
+            "3:2", "close",
+            opening +
+                "Rex whacks Kid for 40 point(s)!|hit!|charge off|Rex wins the match!|lost -20/10");
+        add("no damage received refreshes", false, "open|K0", "3:1", "",
+            "deflect!|Rex's attack has been deflected.|refreshed");
+        add("lost before the fight: the status says why", false, "take ARex|lost", "", "",
+            "status taken|transfer off|wait off|lost Connection lost: reset by peer");
+        add("a failed send is a lost connection", false, "open|break|charge|charge", "", "",
+            "charge off|offer 000|left");
+        add("leaving ends it quietly", false, "open|quit|lost|10", "", "", "charge off");
     }
-    void events() {
-        QFETCH(bool, joiner);
-        QFETCH(QStringList, events);
-        QFETCH(QStringList, rolls);
-        QFETCH(QStringList, sent);
-        QFETCH(QStringList, told);
-        ChickenRecord own = record("Kid", 20);
-        ChickenRecord opponent = record("Rex", 10);
-        own.Obedience = 50;
-        Link link;
-        View view;
-        ScriptedRandom random(ScriptedRandom::HandedIn);
-        match::Match game(own, opponent, joiner ? Join : Host, &link, view, random.source());
-        view.own = &game.own();
-        view.opponent = &game.opponent();
-        for (const QString& r : rolls)
-            random.roll(1, r.section(':', 0, 0).toInt(), r.section(':', 1).toInt());
-        for (const QString& event : events) {
-            const int before = int(view.told.size());
-            if (event.startsWith("take "))
-                game.joinerTaken(event.mid(5).toStdString());
-            else if (event == "tick")
-                game.transferTick();
-            else if (event == "wait")
-                game.waitEnded();
-            else if (event == "open") {
-                game.openFight();
-                view.told.resize(before); // what opening shows has rows of its own
-            } else if (event == "charge")
-                game.chargeTick();
-            else if (event == "break")
-                link.broken = true;
-            else if (event == "hold" || event == "release")
-                link.holding = event == "hold";
-            else if (event.startsWith("act "))
-                game.action(event.mid(4).toInt());
-            else if (event == "lost")
-                game.connectionLost();
-            else if (event == "bound")
-                game.resultBoundPassed();
-            else if (event == "quit")
-                game.quit();
-            else
-                game.arrival(event.toLatin1().toStdString());
-        }
-        QVERIFY(random.exhausted());
-        QCOMPARE(link.sent, sent);
-        QCOMPARE(view.told, told);
-        // The match plays on copies: the records it was given are never lowered.
-        QCOMPARE(own.HitPoints, int16_t(20));
-        QCOMPARE(opponent.HitPoints, int16_t(10));
-    }
+    void events() { fixture::compareRow(); }
 };
 
 QTEST_MAIN(TestMatch)

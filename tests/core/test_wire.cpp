@@ -1,81 +1,97 @@
 // The wire codec: the texts each message is sent as, and what an arrival reads as,
 // including messages that were merged into one arrival on the way.
 
+#include "common/fixtures.h"
 #include "core/Wire.h"
 
 #include <QByteArray>
-#include <QStringList>
 #include <QtTest>
 
 #include <string>
 
+using fixture::row;
+using fixture::rows;
+
 namespace {
 
-std::string bytes(const QByteArray& text) {
-    return text.toStdString();
-}
-QByteArray q(const std::string& text) {
-    return QByteArray::fromStdString(text);
-}
+// Name, kick power, peck power, speed, obedience, hit points, portrait, kick skill,
+// peck skill.
+const ChickenRecord sample =
+    fixture::chicken("Red \xe9gg, \"B5\"", {10, -8, 50, 90, 32767, 0, -32768, 6});
 
-// One line per message, so that a whole arrival compares as one string.
-QString describe(const std::vector<wire::Message>& messages) {
-    using Kind = wire::Message::Kind;
-    QStringList parts;
-    for (const wire::Message& m : messages) {
-        const QString tag = QString(QChar::fromLatin1(m.tag));
-        switch (m.kind) {
-        case Kind::Ignored:
-            parts << "ignored";
-            break;
-        case Kind::Control:
-            parts << "control " + QString::fromStdString(m.control);
-            break;
-        case Kind::Record:
-            parts << (m.tag == 'A' ? "A '" + QString::fromLatin1(q(m.name)) + "'"
-                                   : tag + " " + QString::number(m.value));
-            break;
-        case Kind::Charge:
-            parts << "charge " + QString::number(double(m.charge));
-            break;
-        case Kind::Damage:
-            parts << "damage " + QString::number(m.value);
-            break;
-        case Kind::Failed:
-            parts << "failed " + tag;
-            break;
-        }
+// One short text per message, so that a whole arrival compares as one string.
+QByteArray arrival(const QByteArray& bytes) {
+    using enum wire::Message::Kind;
+    QByteArrayList parts;
+    for (const wire::Message& m : wire::readArrival(bytes.toStdString())) {
+        const QByteArray tag(1, m.tag), value = QByteArray::number(m.value);
+        parts << (m.kind == Ignored   ? "ignored"
+                  : m.kind == Control ? "control " + QByteArray::fromStdString(m.control)
+                  : m.kind == Charge  ? "charge " + QByteArray::number(double(m.charge), 'g', 9)
+                  : m.kind == Damage  ? "damage " + value
+                  : m.kind == Failed  ? "failed " + tag
+                  : m.tag == 'A'      ? "A '" + QByteArray::fromStdString(m.name) + "'"
+                                      : tag + " " + value);
     }
     return parts.join(" | ");
 }
 
-QString read(const QByteArray& arrival) {
-    return describe(wire::readArrival(bytes(arrival)));
-}
-
-// Applies an arrival's record messages the way the receive handler does: in
-// order, stopping at a failure.
-void applyArrival(const QByteArray& arrival, ChickenRecord& opponent) {
-    for (const wire::Message& m : wire::readArrival(bytes(arrival))) {
-        if (m.kind == wire::Message::Kind::Failed)
-            return;
-        wire::applyRecord(m, opponent);
+// A record after arrivals, each applied the way the receive handler does (in
+// order, stopping at a failure), and how many record messages applied.
+QByteArray applied(const QByteArrayList& arrivals, ChickenRecord record = {}) {
+    int count = 0;
+    for (const QByteArray& arrival : arrivals) {
+        for (const wire::Message& m : wire::readArrival(arrival.toStdString())) {
+            if (m.kind == wire::Message::Kind::Failed)
+                break;
+            count += wire::applyRecord(m, record);
+        }
     }
+    return fixture::text(record) + " (" + QByteArray::number(count) + " applied)";
 }
 
-ChickenRecord sampleChicken() {
-    ChickenRecord c;
-    c.Name = "Red \xe9gg, \"B5\"";
-    c.KickPower = 10;
-    c.PeckPower = -8;
-    c.Speed = 50;
-    c.Obedience = 90;
-    c.HitPoints = 32767;
-    c.PortraitIndex = 0;
-    c.KickSkill = -32768;
-    c.PeckSkill = 6;
-    return c;
+// The nine record messages of a transfer of the sample chicken, as sent.
+QByteArrayList transfer(ChickenRecord own) {
+    own.CheatFlag = 1; // never sent
+    own.CanPeck = -1;
+    QByteArrayList messages;
+    for (int16_t step = 0; step < 9; ++step)
+        messages << QByteArray::fromStdString(*wire::recordMessage(own, step));
+    return messages;
 }
+
+// A Record message with a tag beyond "I": whether it applies, and the record after.
+QByteArray recordBeyondI() {
+    wire::Message odd;
+    odd.kind = wire::Message::Kind::Record;
+    odd.tag = 'K';
+    ChickenRecord record;
+    return QByteArray::number(wire::applyRecord(odd, record)) + " " + fixture::text(record);
+}
+
+// The messages sent for each value, between bars: for the transfer steps, what
+// each step sends for the sample chicken (for some, nothing).
+template <typename Value, typename Message>
+QByteArray sent(Message message, std::initializer_list<Value> values) {
+    QByteArrayList texts;
+    for (Value value : values)
+        texts << QByteArray::fromStdString(message(value));
+    return texts.join('|');
+}
+QByteArray sent(std::initializer_list<int16_t> steps) {
+    return sent<int16_t>(
+        [](int16_t step) { return wire::recordMessage(sample, step).value_or(""); }, steps);
+}
+
+// Each charge from 0 to 10 sent, then read back.
+QByteArray chargesReadBack() {
+    QByteArrayList charges;
+    for (int charge = 0; charge <= 10; ++charge)
+        charges << arrival(QByteArray::fromStdString(wire::chargeMessage(float(charge)))).mid(7);
+    return charges.join(' ');
+}
+
+const QByteArray megabyte(1 << 20, '7'), zeros(1 << 20, '0');
 
 } // namespace
 
@@ -83,233 +99,100 @@ class TestWire : public QObject {
     Q_OBJECT
 
 private slots:
-    void transferSteps_data() {
-        QTest::addColumn<int>("step");
-        QTest::addColumn<QByteArray>("sent"); // empty: nothing is sent
-        QTest::newRow("0 name") << 0 << QByteArray("ARed \xe9gg, \"B5\"");
-        QTest::newRow("1 kick power") << 1 << QByteArray("B10");
-        QTest::newRow("2 peck power") << 2 << QByteArray("C-8");
-        QTest::newRow("3 speed") << 3 << QByteArray("D50");
-        QTest::newRow("4 obedience") << 4 << QByteArray("E90");
-        QTest::newRow("5 hit points") << 5 << QByteArray("F32767");
-        QTest::newRow("6 portrait") << 6 << QByteArray("G0");
-        QTest::newRow("7 kick skill") << 7 << QByteArray("H-32768");
-        QTest::newRow("8 peck skill") << 8 << QByteArray("I6");
-        QTest::newRow("9 ends") << 9 << QByteArray();
-        QTest::newRow("10") << 10 << QByteArray();
-        QTest::newRow("-1") << -1 << QByteArray();
-        QTest::newRow("32767") << 32767 << QByteArray();
-        QTest::newRow("-32768") << -32768 << QByteArray();
-    }
-    void transferSteps() {
-        QFETCH(int, step);
-        QFETCH(QByteArray, sent);
-        const auto message = wire::recordMessage(sampleChicken(), static_cast<int16_t>(step));
-        QCOMPARE(message.has_value(), !sent.isEmpty());
-        if (message)
-            QCOMPARE(q(*message), sent);
-    }
-
-    void transferCopiesTheRecord() {
-        // The nine messages of a transfer, each read on arrival, rebuild the
-        // record field by field; the fields that are never sent stay untouched.
-        ChickenRecord own = sampleChicken();
-        own.CheatFlag = 1;
-        own.CanPeck = -1;
-        ChickenRecord opponent;
-        for (int16_t step = 0; step < wire::TransferEndStep; ++step)
-            applyArrival(q(*wire::recordMessage(own, step)), opponent);
-        own.CheatFlag = 0;
-        own.CanPeck = 0;
-        QVERIFY(opponent == own);
-    }
-
-    void fightMessages() {
-        QCOMPARE(q(wire::chargeMessage(0)), "J0");
-        QCOMPARE(q(wire::chargeMessage(2)), "J2");
-        QCOMPARE(q(wire::chargeMessage(10)), "J10");
-        QCOMPARE(q(wire::chargeMessage(-0.0f)), "J0");
-        QCOMPARE(q(wire::damageMessage(4)), "K4");
-        QCOMPARE(q(wire::damageMessage(-3)), "K-3");
-        QCOMPARE(q(wire::damageMessage(-32768)), "K-32768");
-        for (int charge = 0; charge <= 10; ++charge)
-            QCOMPARE(read(q(wire::chargeMessage(float(charge)))),
-                     "charge " + QString::number(charge));
-    }
-
-    void singleArrival_data() {
-        QTest::addColumn<QByteArray>("arrival");
-        QTest::addColumn<QString>("reads");
-
-        QTest::newRow("ready") << QByteArray("0") << "control 0";
-        QTest::newRow("refusal") << QByteArray("10") << "control 10";
-        QTest::newRow("probe") << QByteArray("90") << "control 90";
-        QTest::newRow("answer") << QByteArray("91") << "control 91";
-        QTest::newRow("ready with a blank") << QByteArray("0 ") << "ignored";
-        QTest::newRow("empty") << QByteArray() << "ignored";
-        QTest::newRow("lower-case tag") << QByteArray("a12") << "ignored";
-        QTest::newRow("unknown tag") << QByteArray("L3") << "ignored";
-        QTest::newRow("control word twice") << QByteArray("00") << "ignored";
-        QTest::newRow("control words only") << QByteArray("1010") << "ignored";
-        QTest::newRow("tail of a split number") << QByteArray("010") << "ignored";
-
-        QTest::newRow("name alone") << QByteArray("A") << "A ''";
-        QTest::newRow("name swallows the rest") << QByteArray("ARedB5") << "A 'RedB5'";
-        QTest::newRow("name of digits") << QByteArray("A10") << "A '10'";
-        QTest::newRow("name with a null byte")
-            << QByteArray("Ab\0c", 4) << QString("A 'b") + QChar(0) + "c'";
-
-        QTest::newRow("half rounds to even, up") << QByteArray("B7.5") << "B 8";
-        QTest::newRow("half rounds to even, down") << QByteArray("B6.5") << "B 6";
-        QTest::newRow("negative half") << QByteArray("B-2.5") << "B -2";
-        QTest::newRow("negative half, odd") << QByteArray("B-3.5") << "B -4";
-        QTest::newRow("just above a half") << QByteArray("C2.50000000000000000001") << "C 3";
-        QTest::newRow("a half with zeros") << QByteArray("C2.5000") << "C 2";
-        QTest::newRow("below a half") << QByteArray("C2.4999999999999999999") << "C 2";
-        QTest::newRow("leading zeros") << QByteArray("D007") << "D 7";
-        QTest::newRow("plus sign") << QByteArray("D+5") << "D 5";
-        QTest::newRow("minus zero") << QByteArray("D-0") << "D 0";
-        QTest::newRow("point first") << QByteArray("E.5") << "E 0";
-        QTest::newRow("point last") << QByteArray("E5.") << "E 5";
-        QTest::newRow("largest") << QByteArray("G32767") << "G 32767";
-        QTest::newRow("smallest") << QByteArray("H-32768") << "H -32768";
-        QTest::newRow("smallest, half") << QByteArray("H-32768.5") << "H -32768";
-
-        QTest::newRow("tag alone") << QByteArray("B") << "failed B";
-        QTest::newRow("letter") << QByteArray("Bx") << "failed B";
-        QTest::newRow("leading blank") << QByteArray("B 5") << "failed B";
-        QTest::newRow("trailing blank") << QByteArray("B5 ") << "failed B";
-        QTest::newRow("exponent") << QByteArray("B1e3") << "failed B";
-        QTest::newRow("sign alone") << QByteArray("B-") << "failed B";
-        QTest::newRow("point alone") << QByteArray("B.") << "failed B";
-        QTest::newRow("two points") << QByteArray("B1.2.3") << "failed B";
-        QTest::newRow("rounds past the top") << QByteArray("F32767.5") << "failed F";
-        QTest::newRow("rounds past the bottom") << QByteArray("F-32768.6") << "failed F";
-        QTest::newRow("far too large") << QByteArray("F99999999999999999999") << "failed F";
-
-        QTest::newRow("charge") << QByteArray("J10") << "charge 10";
-        QTest::newRow("charge zero") << QByteArray("J0") << "charge 0";
-        QTest::newRow("charge minus zero") << QByteArray("J-0") << "charge 0";
-        QTest::newRow("charge fraction") << QByteArray("J2.5") << "charge 2.5";
-        QTest::newRow("charge too small to tell from 10")
-            << QByteArray("J10.00000001") << "charge 10";
-        QTest::newRow("charge above the bar") << QByteArray("J11") << "failed J";
-        QTest::newRow("charge below the bar") << QByteArray("J-1") << "failed J";
-        QTest::newRow("charge not a number") << QByteArray("Jx") << "failed J";
-        QTest::newRow("charge empty") << QByteArray("J") << "failed J";
-        QTest::newRow("charge tiny") << QByteArray("J0." + QByteArray(80, '0') + "1") << "charge 0";
-        QTest::newRow("charge huge") << QByteArray("J" + QByteArray(80, '9')) << "failed J";
-
-        QTest::newRow("damage") << QByteArray("K4") << "damage 4";
-        QTest::newRow("no damage") << QByteArray("K0") << "damage 0";
-        QTest::newRow("negative damage") << QByteArray("K-4") << "damage -4";
-    }
-    void singleArrival() {
-        QFETCH(QByteArray, arrival);
-        QFETCH(QString, reads);
-        QCOMPARE(read(arrival), reads);
-    }
-
-    void mergedArrival_data() {
-        QTest::addColumn<QByteArray>("arrival");
-        QTest::addColumn<QString>("reads");
-        QTest::newRow("two record messages") << QByteArray("B5C7") << "B 5 | C 7";
-        QTest::newRow("charge then refusal") << QByteArray("J1010") << "charge 10 | control 10";
-        QTest::newRow("damage then charge") << QByteArray("K3J4") << "damage 3 | charge 4";
-        QTest::newRow("refusal then charge") << QByteArray("10J2") << "control 10 | charge 2";
-        QTest::newRow("answer then charge") << QByteArray("91J3") << "control 91 | charge 3";
-        QTest::newRow("charges") << QByteArray("J8J9J1010")
-                                 << "charge 8 | charge 9 | charge 10 | control 10";
-        QTest::newRow("name last") << QByteArray("B5ARed") << "B 5 | A 'Red'";
-        QTest::newRow("numbers with signs and points")
-            << QByteArray("B-5C1.5D+2") << "B -5 | C 2 | D 2";
+    void table_data() {
+        fixture::columns();
+        row("steps 0 to 8", sent({0, 1, 2, 3, 4, 5, 6, 7, 8}),
+            "ARed \xe9gg, \"B5\"|B10|C-8|D50|E90|F32767|G0|H-32768|I6");
+        row("step 9 ends, others send nothing", sent({9, 10, -1, 32767, -32768}), "||||");
+        row("charges sent", sent<float>(wire::chargeMessage, {0, 2, 10, -0.0f}), "J0|J2|J10|J0");
+        row("damage sent", sent<int16_t>(wire::damageMessage, {4, -3, -32768}), "K4|K-3|K-32768");
+        row("sent charges read back", chargesReadBack(), "0 1 2 3 4 5 6 7 8 9 10");
+        row("ready", arrival("0"), "control 0");
+        row("refusal", arrival("10"), "control 10");
+        row("probe", arrival("90"), "control 90");
+        row("answer", arrival("91"), "control 91");
+        rows("arrival", arrival, "ignored", {"0 ", "a12", "L3", "00", "1010", "010", "L3B5"});
+        row("empty", arrival(QByteArray()), "ignored");
+        row("name alone", arrival("A"), "A ''");
+        row("name swallows the rest", arrival("ARedB5"), "A 'RedB5'");
+        row("name of digits", arrival("A10"), "A '10'");
+        row("name with a null byte", arrival(QByteArray("Ab\0c", 4)), QByteArray("A 'b\0c'", 7));
+        row("half rounds to even, up", arrival("B7.5"), "B 8");
+        row("half rounds to even, down", arrival("B6.5"), "B 6");
+        row("negative half", arrival("B-2.5"), "B -2");
+        row("negative half, odd", arrival("B-3.5"), "B -4");
+        row("just above a half", arrival("C2.50000000000000000001"), "C 3");
+        row("a half with zeros", arrival("C2.5000"), "C 2");
+        row("below a half", arrival("C2.4999999999999999999"), "C 2");
+        row("leading zeros", arrival("D007"), "D 7");
+        row("plus sign", arrival("D+5"), "D 5");
+        row("minus zero", arrival("D-0"), "D 0");
+        row("point first", arrival("E.5"), "E 0");
+        row("point last", arrival("E5."), "E 5");
+        row("largest", arrival("G32767"), "G 32767");
+        row("smallest", arrival("H-32768"), "H -32768");
+        row("smallest, half", arrival("H-32768.5"), "H -32768");
+        rows("arrival", arrival, "failed B",
+             {"B", "Bx", "B 5", "B5 ", "B1e3", "B-", "B.", "B1.2.3", "B5C7 ", "B5C", "B5L3",
+              "B32767.5"});
+        rows("arrival", arrival, "failed F", {"F32767.5", "F-32768.6", "F99999999999999999999"});
+        row("charge", arrival("J10"), "charge 10");
+        row("charge zero", arrival("J0"), "charge 0");
+        row("charge minus zero", arrival("J-0"), "charge 0");
+        row("charge fraction", arrival("J2.5"), "charge 2.5");
+        row("charge too small to tell from 10", arrival("J10.00000001"), "charge 10");
+        rows("arrival", arrival, "failed J", {"J11", "J-1", "Jx", "J", "J11J2", "J105"});
+        row("charge tiny", arrival("J0." + QByteArray(80, '0') + "1"), "charge 0");
+        row("charge huge", arrival("J" + QByteArray(80, '9')), "failed J");
+        row("damage", arrival("K4"), "damage 4");
+        row("no damage", arrival("K0"), "damage 0");
+        row("negative damage", arrival("K-4"), "damage -4");
+        row("two record messages", arrival("B5C7"), "B 5 | C 7");
+        row("charge then refusal", arrival("J1010"), "charge 10 | control 10");
+        row("damage then charge", arrival("K3J4"), "damage 3 | charge 4");
+        row("refusal then charge", arrival("10J2"), "control 10 | charge 2");
+        row("answer then charge", arrival("91J3"), "control 91 | charge 3");
+        row("charges", arrival("J8J9J1010"), "charge 8 | charge 9 | charge 10 | control 10");
+        row("name last", arrival("B5ARed"), "B 5 | A 'Red'");
+        row("numbers with signs and points", arrival("B-5C1.5D+2"), "B -5 | C 2 | D 2");
         // A number too large for its field reads as its longest fitting start:
         // right for the last record message and the ready signal, harmless else.
-        QTest::newRow("last record then ready") << QByteArray("I40000") << "I 4000 | control 0";
-        QTest::newRow("too large leaves a ready") << QByteArray("B40000") << "B 4000 | control 0";
-        QTest::newRow("charge too large leaves a ready")
-            << QByteArray("J100") << "charge 10 | control 0";
-
+        row("last record then ready", arrival("I40000"), "I 4000 | control 0");
+        row("too large leaves a ready", arrival("B40000"), "B 4000 | control 0");
+        row("charge too large leaves a ready", arrival("J100"), "charge 10 | control 0");
         // One well-formed message is never taken apart.
-        QTest::newRow("record then ready reads as one number") << QByteArray("I60") << "I 60";
-        QTest::newRow("half rounds within the number") << QByteArray("I4000.50") << "I 4000";
-
+        row("record then ready reads as one number", arrival("I60"), "I 60");
+        row("half rounds within the number", arrival("I4000.50"), "I 4000");
         // Texts that do not read through to the end stay one text.
-        QTest::newRow("trailing letter") << QByteArray("K3J4x") << "failed K";
-        QTest::newRow("trailing blank") << QByteArray("B5C7 ") << "failed B";
-        QTest::newRow("trailing tag alone") << QByteArray("B5C") << "failed B";
-        QTest::newRow("charge out of range in the middle") << QByteArray("J11J2") << "failed J";
-        QTest::newRow("leftover digit") << QByteArray("J105") << "failed J";
-        QTest::newRow("unknown tag in the middle") << QByteArray("B5L3") << "failed B";
-        QTest::newRow("leftover point") << QByteArray("B32767.5") << "failed B";
-        QTest::newRow("starts with an unknown tag") << QByteArray("L3B5") << "ignored";
-    }
-    void mergedArrival() {
-        QFETCH(QByteArray, arrival);
-        QFETCH(QString, reads);
-        QCOMPARE(read(arrival), reads);
-    }
-
-    void arrivalsApplyToTheOpponent() {
-        // A failed conversion keeps the field's previous value.
-        ChickenRecord opponent;
-        opponent.KickPower = 3;
-        opponent.PeckPower = 4;
-        applyArrival("B5C7", opponent);
-        QCOMPARE(opponent.KickPower, int16_t(5));
-        QCOMPARE(opponent.PeckPower, int16_t(7));
-        applyArrival("B40001", opponent); // "B4000", "0", then a lone "1": one text
-        applyArrival("Cx", opponent);
-        QCOMPARE(opponent.KickPower, int16_t(5));
-        QCOMPARE(opponent.PeckPower, int16_t(7));
-
-        // A message split over two arrivals: the second half is ignored.
-        applyArrival("F1", opponent);
-        applyArrival("00", opponent);
-        QCOMPARE(opponent.HitPoints, int16_t(1));
-
-        applyArrival("ARedB5", opponent);
-        QCOMPARE(q(opponent.Name), "RedB5");
-        QCOMPARE(opponent.KickPower, int16_t(5));
-        applyArrival("A", opponent);
-        QCOMPARE(q(opponent.Name), "");
-    }
-
-    void onlyRecordMessagesApply() {
-        ChickenRecord opponent = sampleChicken();
-        const ChickenRecord before = opponent;
-        for (const char* text : {"J5", "K3", "0", "10", "Bx", "", "L3"}) {
-            for (const wire::Message& m : wire::readArrival(text))
-                QVERIFY2(!wire::applyRecord(m, opponent), text);
-        }
-        wire::Message odd; // a Record kind with a tag beyond "I" is refused too
-        odd.kind = wire::Message::Kind::Record;
-        odd.tag = 'K';
-        QVERIFY(!wire::applyRecord(odd, opponent));
-        QVERIFY(opponent == before);
-    }
-
-    void longArrivals() {
+        rows("arrival", arrival, "failed K", {"K3J4x"});
         // A megabyte in one arrival reads in one pass, whatever it holds.
-        const QByteArray megabyte(1 << 20, '7');
-        const auto name = wire::readArrival(bytes("A" + megabyte));
-        QCOMPARE(name.size(), size_t(1));
-        QCOMPARE(name[0].name.size(), size_t(1 << 20));
-        QCOMPARE(read("B" + megabyte), "failed B");
-        QCOMPARE(read("J" + megabyte), "failed J");
-        const auto charge = wire::readArrival(bytes("J0." + megabyte));
-        QCOMPARE(charge.size(), size_t(1));
-        QCOMPARE(charge[0].charge, 7.0f / 9.0f);
-        QCOMPARE(read("B1." + megabyte + "C1"), "B 2 | C 1");
-        QCOMPARE(read("B-" + QByteArray(1 << 20, '0') + "5"), "B -5");
-
-        const auto refusals = wire::readArrival(bytes("J10" + QByteArray(1 << 20, '\0')));
-        QCOMPARE(refusals.size(), size_t(1));
-        QByteArray charges;
-        for (int i = 0; i < 50000; ++i)
-            charges += "J1010";
-        QCOMPARE(wire::readArrival(bytes(charges)).size(), size_t(100000));
+        row("megabyte number", arrival("B" + megabyte), "failed B");
+        row("megabyte charge", arrival("J" + megabyte), "failed J");
+        row("megabyte fraction", arrival("B1." + megabyte + "C1"), "B 2 | C 1");
+        row("megabyte of leading zeros", arrival("B-" + zeros + "5"), "B -5");
+        row("megabyte of NUL bytes", arrival("J10" + QByteArray(1 << 20, '\0')), "failed J");
+        row("megabyte name", fixture::text(int(arrival("A" + megabyte).size())), "1048580");
+        row("megabyte fraction of a charge", arrival("J0." + megabyte), "charge 0.777777791");
+        row("100000 merged messages",
+            fixture::text(int(arrival(QByteArray("J1010").repeated(50000)).count(" | ")) + 1),
+            "100000");
+        // The nine messages of a transfer rebuild the record field by field; the
+        // fields that are never sent stay untouched.
+        row("transfer", applied(transfer(sample)),
+            "'Red \xe9gg, \"B5\"' 10 -8 50 90 32767 0 -32768 6 0 0 0 (9 applied)");
+        // A failed conversion keeps the field's previous value; "B40001" is "B4000",
+        // "0" and a lone "1": one text; "F1" then "00" is a message split over two
+        // arrivals, the second half ignored.
+        const ChickenRecord start = fixture::chicken("Kid", {3, 4});
+        row("applied", applied({"B5C7", "B40001", "Cx", "F1", "00", "ARedB5"}, start),
+            "'RedB5' 5 7 0 0 1 0 0 0 0 0 0 (4 applied)");
+        row("applied: empty name", applied({"A"}, start), "'' 3 4 0 0 0 0 0 0 0 0 0 (1 applied)");
+        row("applied: only record messages",
+            applied({"J5", "K3", "0", "10", "Bx", "", "L3"}, start),
+            "'Kid' 3 4 0 0 0 0 0 0 0 0 0 (0 applied)");
+        row("applied: a record beyond I", recordBeyondI(), "0 '' 0 0 0 0 0 0 0 0 0 0 0");
     }
+    void table() { fixture::compareRow(); }
 };
 
 QTEST_APPLESS_MAIN(TestWire)
