@@ -14,7 +14,7 @@
 
 namespace {
 
-// Hands each incoming descriptor to a lobby, as the host does, judging for 0.5 s.
+// Hands each incoming descriptor to a lobby, as the host does, judging for 0.8 s.
 class Door : public QTcpServer {
 public:
     Door() {
@@ -24,7 +24,7 @@ public:
             ::close(int(taken));
         });
     }
-    Lobby lobby{wire::Ready, wire::opensExchange, nullptr, 500};
+    Lobby lobby{wire::Ready, wire::opensExchange, nullptr, 800};
     QByteArray joiner;
 
 protected:
@@ -48,7 +48,7 @@ private slots:
             << QStringList{"2:GET / HTTP/1.0\r\n\r\n", "2:-", "2:90", "2:0", "3:A"} << 100
             << "00000" << QByteArray("A");
         QTest::newRow("silence past the judging time is a stray")
-            << QStringList{"2:", "3:"} << 700 << "00" << QByteArray();
+            << QStringList{"2:", "3:"} << 900 << "00" << QByteArray();
         QTest::newRow("a flood of nine crowds out its own oldest, never the friend")
             << QStringList{"3:", "2:", "2:", "2:", "2:", "2:", "2:", "2:", "2:"} << 100
             << "101111111" << QByteArray();
