@@ -81,6 +81,8 @@ private slots:
                  QStringList{"chicken.dat"});
     }
 
+    // A name the file or the wire cannot carry is refused, saying why; any other is
+    // taken as its Latin-1 bytes.
     void names() {
         const struct {
             QString name;

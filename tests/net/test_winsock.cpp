@@ -161,7 +161,8 @@ private slots:
         Pair pair;
         QVERIFY(pair.open(address));
         QCOMPARE(pair.joiner.State(), int(Winsock::sckConnected));
-        QCOMPARE(pair.connected.count() + pair.requests.count(), 2);
+        QCOMPARE(pair.connected.count(), 1);
+        QCOMPARE(pair.requests.count(), 1);
         QVERIFY(pair.joiner.SendData("J1"));
         QTRY_COMPARE(pair.atHost, "J1");
         for (const Winsock* control : {&pair.host, &pair.joiner}) {
@@ -227,7 +228,8 @@ private slots:
         QCOMPARE(failed.at(0).at(0).toString(), reason);
         QCOMPARE(joiner.State(), int(Winsock::sckError));
         QTest::qWait(50);
-        QCOMPARE(failed.count() + connected.count(), 1);
+        QCOMPARE(failed.count(), 1);
+        QCOMPARE(connected.count(), 0);
         // A failed control can connect again without being closed first.
         QTcpServer server;
         QVERIFY(server.listen(QHostAddress::LocalHost, 0));
