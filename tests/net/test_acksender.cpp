@@ -52,22 +52,17 @@ private slots:
         QTest::addColumn<QString>("steps"); // steps | what is written when
         QTest::addRow("order kept, none lost")
             << "g:AHen p:J1 g:B2 p:91 g:C3 ack +1 ack +1 ack +1 | 0:AHen 0:J1 1:B2 2:91 3:C3";
-        QTest::addRow("held back until the poll after its acknowledgement")
-            << "g:H5 g:I6 +300 ack +1 | 0:H5 301:I6";
-        QTest::addRow("held back while one byte is unacknowledged")
-            << "g:H5 g:I6 held:1 +50 ack +1 | 0:H5 51:I6";
+        QTest::addRow("held back until acknowledged") << "g:H5 g:I6 +300 ack +1 | 0:H5 301:I6";
+        QTest::addRow("one byte unacknowledged") << "g:H5 g:I6 held:1 +50 ack +1 | 0:H5 51:I6";
         QTest::addRow("after a resend 100 ms after the acknowledgement, once")
             << "g:H5 g:I6 g:0 +300 resend ack +200 ack +1 | 0:H5 402:I6 501:0";
         QTest::addRow("91 behind a held-back record")
             << "g:H5 g:I6 p:91 +50 ack +50 ack +1 | 0:H5 51:I6 101:91";
         QTest::addRow("91 behind a held-back record, after a resend")
             << "g:H5 g:I6 p:91 +50 ack +50 resend ack +200 | 0:H5 51:I6 202:91";
-        QTest::addRow("sending ends once the queue is written")
-            << "g:H5 g:I6 close +10 ack +1 | 0:H5 11:I6 11:FIN";
-        QTest::addRow("finish returns once all is acknowledged")
-            << "p:K3 ack finish:3000 | 0:K3 0:finished";
-        QTest::addRow("finish waits for a held-back acknowledgement")
-            << "p:K3 ack@200 finish:3000 | 0:K3 200:finished";
+        QTest::addRow("ends after the queue") << "g:H5 g:I6 close +10 ack +1 | 0:H5 11:I6 11:FIN";
+        QTest::addRow("finish: all acknowledged") << "p:K3 ack finish:3000 | 0:K3 0:finished";
+        QTest::addRow("finish: held-back ack") << "p:K3 ack@200 finish:3000 | 0:K3 200:finished";
         QTest::addRow("finish writes what waits and waits for it")
             << "g:H5 g:K3 resend ack@200 ack@400 finish:3000 | 0:H5 305:K3 400:finished";
         QTest::addRow("finish gives up at its timeout") << "p:K3 finish:3000 | 0:K3 3005:finished";
