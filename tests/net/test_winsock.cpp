@@ -286,7 +286,7 @@ private slots:
         QVERIFY(pair.joiner.SendData(flood.toStdString()));
         QVERIFY(pair.host.SendData(flood.toStdString()));
         QTRY_COMPARE_WITH_TIMEOUT(pair.atHost.size() + pair.atJoiner.size(), 2 * flood.size() + 1,
-                                  30000);
+                                  10000);
         QVERIFY(pair.atHost == flood && pair.atJoiner == "0" + flood);
         for (const QByteArray& slice : std::as_const(pair.hostArrivals))
             QVERIFY(slice.size() <= 1024 * 1024);
