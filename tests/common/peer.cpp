@@ -10,10 +10,14 @@
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QLabel>
+#include <QSettings>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <optional>
 
 Peer::Peer() {
     clock.start();
@@ -67,10 +71,6 @@ void Peer::send(const QByteArray& message) {
 bool Peer::waitForWritten(int timeoutMs) {
     return screens::waitUntil([this] { return socket == nullptr || socket->bytesToWrite() == 0; },
                               timeoutMs);
-}
-
-bool Peer::isConnected() const {
-    return socket != nullptr && socket->state() == QAbstractSocket::ConnectedState;
 }
 
 void Peer::sendEach(const QList<QByteArray>& messages) {
@@ -139,6 +139,10 @@ void resetAll() {
         30000);
     Vars::reset();
     Vars::setRandomSource({});
+    // The user's config folder (the addresses joined before), empty for each case.
+    static std::optional<QTemporaryDir> config;
+    config.emplace();
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config->path());
     platform::resetSeams();
     recorded() = {};
     auto& seams = platform::seams();

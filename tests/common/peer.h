@@ -11,6 +11,7 @@
 #include <QList>
 #include <QObject>
 #include <QStringList>
+#include <QTest>
 
 #include <functional>
 #include <utility>
@@ -37,7 +38,6 @@ public:
     // Waits until everything written so far has been handed to the system (a
     // large write leaves in pieces as the program reads).
     bool waitForWritten(int timeoutMs = 10000);
-    bool isConnected() const;
     // Each message as its own arrival (a short pause after each).
     void sendEach(const QList<QByteArray>& messages);
     void close();
@@ -79,8 +79,20 @@ struct Recorded {
 Recorded& recorded();
 
 // Puts everything back between cases: screens, globals, seams and the random
-// source. Boxes, the end of the program and sounds are recorded, not done.
+// source, the user's config folder. Boxes, the end of the program and sounds are
+// recorded, not done.
 void resetAll();
+
+// A table of plain structs, each with a `name`, as the rows of a data function;
+// row() gives the current case's struct.
+template <typename Row, size_t N> void addRows(const Row (&rows)[N]) {
+    QTest::addColumn<int>("row");
+    for (size_t i = 0; i < N; ++i)
+        QTest::newRow(rows[i].name) << int(i);
+}
+template <typename Row, size_t N> const Row& row(const Row (&rows)[N]) {
+    return rows[*static_cast<const int*>(QTest::qData("row", qMetaTypeId<int>()))];
+}
 
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
 

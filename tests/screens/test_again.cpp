@@ -4,6 +4,7 @@
 
 #include "common/peer.h"
 
+#include "net/Winsock.h"
 #include "screens/Forms.h"
 #include "screens/Platform.h"
 #include "screens/Vars.h"
@@ -37,7 +38,7 @@ private slots:
         QTest::addColumn<int>("mode");        // 1 hosts, 2 joins
         QTest::addColumn<bool>("peerLeaves"); // else its blow ends the match
         QTest::addColumn<bool>("again");      // what the box at the end chooses
-        QTest::addColumn<QString>("next");    // the host back, none, Cancel
+        QTest::addColumn<QString>("next");    // the host back, none (counted), Cancel
         QTest::addColumn<QStringList>("boxes");
         QTest::addColumn<QString>("after"); // hosting, joined, title, ended N
         const QString lost = "You Lose!\n\nRex 1 \u2013 1 Bob (1 draw)";
@@ -47,7 +48,8 @@ private slots:
         QTest::newRow("joiner plays again")
             << 2 << false << true << "back" << QStringList{lost} << "joined";
         QTest::newRow("the host not coming back")
-            << 2 << false << true << "" << QStringList{lost, "Bob did not host again."} << "title";
+            << 2 << false << true << "none" << QStringList{lost, "Bob did not host again."}
+            << "title";
         QTest::newRow("Cancel while waiting")
             << 2 << false << true << "cancel" << QStringList{lost} << "title";
         QTest::newRow("a lost connection, then play again")
@@ -77,11 +79,19 @@ private slots:
         else
             peer.send("K99");
         QTRY_COMPARE(recorded().boxes.size(), 1);
+        int failures = 0; // while waiting for the host: a retry a second, no more
+        QObject counting;
+        if (next == "none") {
+            QTRY_VERIFY(Forms::get<frmWinSock2>().cmdCancel->isVisible());
+            connect(Forms::get<frmWinSock2>().Winsock2, &Winsock::ConnectFailed, &counting,
+                    [&failures] { ++failures; });
+        }
         if (next == "cancel") {
             QTRY_VERIFY(Forms::get<frmWinSock2>().cmdCancel->isVisible());
             Forms::get<frmWinSock2>().cmdCancel->click();
         }
         QTRY_COMPARE_WITH_TIMEOUT(recorded().boxes, boxes, 5000);
+        QVERIFY2(failures <= 3, qPrintable(QString::number(failures)));
         QCOMPARE(Forms::loaded<frmFight>(), !again);
         if (after == "hosting") {
             QVERIFY(nextPeer.connectToProgram());

@@ -117,31 +117,28 @@ class TestAssets : public QObject {
 private slots:
     void cleanup() { Forms::unloadAll(); }
 
-    void portraitsAreSmallColourBaselineJpegs_data() {
-        QTest::addColumn<int>("index");
-        for (int i = 0; i < frmpics::PortraitCount; ++i)
-            QTest::addRow("%d", i) << i;
-    }
-    void portraitsAreSmallColourBaselineJpegs() {
-        QFETCH(int, index);
-        const QString path = Assets + QStringLiteral("/pictures/") + portraitName(index);
-        const auto info = jpegInfo(contents(path));
-        QVERIFY2(info, qPrintable(path));
-        QVERIFY(info->jfif);
-        QCOMPARE(info->frameMarker, 0xC0);
-        QCOMPARE(info->components, 3);
-        const QImage image(path);
-        QCOMPARE(image.size(), QSize(50, 50));
-        QVERIFY(!image.allGray());
-    }
-
-    void portraitsAreDistinct() {
+    // Each portrait: a small colour baseline JPEG, distinct from the others, in
+    // the program's resources, and the gallery's picture at its index at its
+    // natural size.
+    void portraits() {
+        const frmpics& gallery = Forms::get<frmpics>();
         QList<QImage> seen;
         for (int i = 0; i < frmpics::PortraitCount; ++i) {
-            const QImage image(Assets + QStringLiteral("/pictures/") + portraitName(i));
-            for (qsizetype j = 0; j < seen.size(); ++j)
-                QVERIFY2(image != seen[j], qPrintable(QStringLiteral("%1 and %2").arg(j).arg(i)));
+            const QString path = Assets + QStringLiteral("/pictures/") + portraitName(i);
+            const auto info = jpegInfo(contents(path));
+            QVERIFY2(info, qPrintable(path));
+            QVERIFY(info->jfif);
+            QCOMPARE(info->frameMarker, 0xC0);
+            QCOMPARE(info->components, 3);
+            const QImage image(path);
+            QCOMPARE(image.size(), QSize(50, 50));
+            QVERIFY(!image.allGray());
+            QVERIFY2(!seen.contains(image), qPrintable(path));
             seen.append(image);
+            QVERIFY(QFile::exists(QStringLiteral(":/pictures/") + portraitName(i)));
+            QCOMPARE(gallery.picture(i).toImage().convertToFormat(image.format()), image);
+            QCOMPARE(gallery.pic(i)->pixmap().cacheKey(), gallery.picture(i).cacheKey());
+            QVERIFY(!gallery.pic(i)->hasScaledContents());
         }
     }
 
@@ -152,6 +149,7 @@ private slots:
         QCOMPARE(info->components, 3);
         const QImage image(path);
         QCOMPARE(image.size(), QSize(398, 78));
+        QVERIFY(QFile::exists(QStringLiteral(":/pictures/splash.jpg")));
         // Navy texts stand on it: every part of it stays light.
         for (int y = 0; y < image.height(); y += 3)
             for (int x = 0; x < image.width(); x += 3)
@@ -195,90 +193,44 @@ private slots:
         }
     }
 
-    void everyPictureIsInTheProgram() {
-        for (int i = 0; i < frmpics::PortraitCount; ++i)
-            QVERIFY(QFile::exists(QStringLiteral(":/pictures/") + portraitName(i)));
-        QVERIFY(QFile::exists(QStringLiteral(":/pictures/splash.jpg")));
-    }
-
-    void sounds_data() {
-        QTest::addColumn<QString>("name");
-        for (const char* name : SoundFiles)
-            QTest::newRow(name) << QString::fromLatin1(name);
-    }
+    // Each sound: 16-bit mono PCM at 22050 Hz, under a second, not silent, and
+    // distinct from the others.
     void sounds() {
-        QFETCH(QString, name);
-        const auto wav = wavInfo(contents(Assets + QStringLiteral("/sounds/") + name));
-        QVERIFY2(wav, "not a RIFF/WAVE file");
-        QCOMPARE(wav->format, 1);
-        QCOMPARE(wav->channels, 1);
-        QCOMPARE(wav->rate, 22050);
-        QCOMPARE(wav->bits, 16);
-        const qsizetype samples = wav->samples.size() / 2;
-        QVERIFY(samples > 0);
-        QVERIFY(samples < 22050);
-        int peak = 0;
-        for (qsizetype i = 0; i < samples; ++i)
-            peak =
-                qMax(peak, qAbs(int(qFromLittleEndian<qint16>(wav->samples.constData() + 2 * i))));
-        QVERIFY2(peak > 3000, "silent");
-    }
-
-    void soundsAreDistinct() {
         QList<QByteArray> seen;
         for (const char* name : SoundFiles) {
             const QByteArray data = contents(Assets + QStringLiteral("/sounds/") + name);
             QVERIFY2(!seen.contains(data), name);
             seen.append(data);
+            const auto wav = wavInfo(data);
+            QVERIFY2(wav, name);
+            QCOMPARE(wav->format, 1);
+            QCOMPARE(wav->channels, 1);
+            QCOMPARE(wav->rate, 22050);
+            QCOMPARE(wav->bits, 16);
+            const qsizetype samples = wav->samples.size() / 2;
+            QVERIFY(samples > 0 && samples < 22050);
+            int peak = 0;
+            for (qsizetype i = 0; i < samples; ++i)
+                peak = qMax(peak,
+                            qAbs(int(qFromLittleEndian<qint16>(wav->samples.constData() + 2 * i))));
+            QVERIFY2(peak > 3000, name);
         }
     }
 
-    void galleryLookup_data() {
-        QTest::addColumn<int>("index");
-        QTest::addColumn<bool>("hasPortrait");
-        QTest::newRow("first") << 0 << true;
-        QTest::newRow("last") << 14 << true;
-        QTest::newRow("below") << -1 << false;
-        QTest::newRow("above") << 15 << false;
-        QTest::newRow("largest") << 32767 << false;
-        QTest::newRow("smallest") << -32768 << false;
-    }
     void galleryLookup() {
-        QFETCH(int, index);
-        QFETCH(bool, hasPortrait);
         const frmpics& gallery = Forms::get<frmpics>();
-        QCOMPARE(!gallery.picture(index).isNull(), hasPortrait);
-        QCOMPARE(gallery.pic(index) != nullptr, hasPortrait);
-        if (hasPortrait)
-            QCOMPARE(gallery.pic(index)->objectName(), QStringLiteral("pic(%1)").arg(index));
-    }
-
-    // Each index gives its own file's picture, at its natural size.
-    void galleryHoldsEachPortraitAtItsIndex() {
-        const frmpics& gallery = Forms::get<frmpics>();
-        for (int i = 0; i < frmpics::PortraitCount; ++i) {
-            const QImage file(Assets + QStringLiteral("/pictures/") + portraitName(i));
-            QCOMPARE(gallery.picture(i).toImage().convertToFormat(file.format()), file);
-            QCOMPARE(gallery.pic(i)->pixmap().cacheKey(), gallery.picture(i).cacheKey());
-            QVERIFY(!gallery.pic(i)->hasScaledContents());
+        for (int index : {0, 14, -1, 15, 32767, -32768}) {
+            const bool hasPortrait = index == 0 || index == 14;
+            QCOMPARE(!gallery.picture(index).isNull(), hasPortrait);
+            QCOMPARE(gallery.pic(index) != nullptr, hasPortrait);
+            if (hasPortrait)
+                QCOMPARE(gallery.pic(index)->objectName(), QStringLiteral("pic(%1)").arg(index));
         }
-    }
-
-    void galleryGrid_data() {
-        QTest::addColumn<int>("index");
-        QTest::addColumn<int>("left");
-        QTest::addColumn<int>("top");
-        QTest::newRow("0") << 0 << 0 << 0;
-        QTest::newRow("4") << 4 << 3360 << 0;
-        QTest::newRow("5") << 5 << 0 << 840;
-        QTest::newRow("10, row three starts at the right") << 10 << 3360 << 1680;
-        QTest::newRow("14") << 14 << 0 << 1680;
-    }
-    void galleryGrid() {
-        QFETCH(int, index);
-        QFETCH(int, left);
-        QFETCH(int, top);
-        QCOMPARE(Forms::get<frmpics>().pic(index)->geometry(), twips::rect(left, top, 750, 750));
+        // Five a row, in twips; the third row starts at the right.
+        const int grid[][3] = {
+            {0, 0, 0}, {4, 3360, 0}, {5, 0, 840}, {10, 3360, 1680}, {14, 0, 1680}};
+        for (const auto& [index, left, top] : grid)
+            QCOMPARE(gallery.pic(index)->geometry(), twips::rect(left, top, 750, 750));
     }
 
     void galleryWindowIsNeverShown() {

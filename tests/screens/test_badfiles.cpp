@@ -4,6 +4,8 @@
 // name says what is wrong with it); a missing file, a folder in the file's
 // place and files too big to keep in the repository are made here.
 
+#include "common/peer.h"
+
 #include "screens/Forms.h"
 #include "screens/Platform.h"
 #include "screens/Vars.h"
@@ -48,11 +50,10 @@ bool writeHuge(const QByteArray& head, char fill) {
 
 } // namespace
 
+using namespace screens;
+
 class TestBadFiles : public QObject {
     Q_OBJECT
-
-    QStringList boxes;
-    QStringList captions;
 
     // Puts the data file in place as `source` says: a file of bad/, or one of
     // the cases made here.
@@ -74,24 +75,15 @@ class TestBadFiles : public QObject {
 
 private slots:
     void init() {
-        Forms::unloadAll();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        Vars::reset();
-        platform::resetSeams();
-        boxes.clear();
-        captions.clear();
-        auto& seams = platform::seams();
-        seams.messageBox = [this](const QString& text, const QString& caption) {
-            boxes << text;
-            captions << caption;
-        };
-        seams.endProgram = [](int) {};
-        seams.playSound = [](const QString&) {};
+        resetAll();
         removeDataFile();
     }
     void cleanupTestCase() {
-        Forms::unloadAll();
+        resetAll();
+        // The folder is shared with the other screen suites: leave the sample the
+        // build put there.
         removeDataFile();
+        QVERIFY(QFile::copy(QStringLiteral(QUORVEL_ASSETS "/chickens/rosie.dat"), dataFile()));
     }
 
     void endsTheProgram_data() {
@@ -114,8 +106,8 @@ private slots:
         clock.start();
         Forms::show<frmTitle>();
         const qint64 elapsed = clock.elapsed();
-        QCOMPARE(boxes, QStringList{Failure});
-        QCOMPARE(captions, QStringList{"Error"});
+        QCOMPARE(recorded().boxes, QStringList{Failure});
+        QCOMPARE(recorded().captions, QStringList{"Error"});
         QVERIFY(platform::programEnded());
         QCOMPARE(platform::endStatus(), 1);
         QVERIFY(!Forms::get<frmTitle>().isVisible());
@@ -126,7 +118,7 @@ private slots:
     void goodFileShowsTheTitle() {
         QVERIFY(QFile::copy(QStringLiteral(QUORVEL_ASSETS "/chickens/rosie.dat"), dataFile()));
         Forms::show<frmTitle>();
-        QVERIFY(boxes.isEmpty());
+        QVERIFY(recorded().boxes.isEmpty());
         QVERIFY(!platform::programEnded());
         QVERIFY(Forms::get<frmTitle>().isVisible());
         QCOMPARE(Vars::OwnChicken.Name, std::string("Rosie"));

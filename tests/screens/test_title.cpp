@@ -2,6 +2,8 @@
 // the splash's hand-over, loading the chicken, "Cheater!", and the choice of
 // hosting or joining.
 
+#include "common/peer.h"
+
 #include "net/LocalAddress.h"
 #include "screens/Forms.h"
 #include "screens/Platform.h"
@@ -22,19 +24,41 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+using namespace screens;
+
+namespace {
+
+// Where the chickens are (samples from the flock, or a path) and the one fought;
+// an empty name: the error box.
+struct Place {
+    const char* name;
+    const char* option;  // the --chicken file
+    const char* own;     // the player's own chicken
+    const char* program; // chicken.dat beside the program
+    const char* fought;
+};
+constexpr const char* Broken = QUORVEL_BAD_FILES "/nineteen-fields.dat";
+const Place Places[] = {
+    {"option first", "bruno.dat", "pip.dat", "rosie.dat", "Bruno, the Brave"},
+    {"own chicken next", "", "pip.dat", "rosie.dat", "Pip"},
+    {"program folder last", "", "", "rosie.dat", "Rosie"},
+    {"broken option", Broken, "pip.dat", "rosie.dat", ""},
+    {"missing option", "missing.dat", "pip.dat", "rosie.dat", ""},
+    {"broken own chicken", "", Broken, "rosie.dat", ""},
+    {"broken program folder", "", "", Broken, ""},
+    {"none anywhere", "", "", "", ""},
+    {"a cheater", "", "", "cheater.dat", "Cheater!"},
+};
+
+} // namespace
+
 class TestTitle : public QObject {
     Q_OBJECT
 
-    struct Box {
-        QString text, caption;
-    };
-    QList<Box> boxes;
     QStringList prompts;
+    QStringList answers; // given in turn; then `answer`, "<default>" for the default
     QString answer;
-    QStringList answers; // given in turn before `answer`
-    QStringList played;
-    QStringList joinedBefore;            // what the last prompt offered of them
-    std::optional<QTemporaryDir> config; // the user's config folder, empty for each case
+    QStringList joinedBefore; // what the last prompt offered of them
 
     static QString dataFile() { return QCoreApplication::applicationDirPath() + "/chicken.dat"; }
 
@@ -43,38 +67,33 @@ class TestTitle : public QObject {
         if (!sample.isEmpty())
             QVERIFY(QFile::copy(QStringLiteral(QUORVEL_ASSETS "/chickens/") + sample, dataFile()));
     }
+    static void errorEndsTheProgram() {
+        QCOMPARE(recorded().boxes,
+                 QStringList{"An error has occured loading the chicken data file, it may be "
+                             "corrupt or may not exist.  Quitting."});
+        QCOMPARE(recorded().captions, QStringList{"Error"});
+        QVERIFY(platform::programEnded());
+        QCOMPARE(platform::endStatus(), 1);
+    }
 
 private slots:
     void init() {
-        Forms::unloadAll();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        Vars::reset();
-        platform::resetSeams();
-        boxes.clear();
+        resetAll();
         prompts.clear();
-        played.clear();
         answer.clear();
         answers.clear();
-        config.emplace();
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config->path());
-        auto& seams = platform::seams();
-        seams.messageBox = [this](const QString& text, const QString& caption) {
-            boxes.append({text, caption});
-        };
-        seams.inputBox = [this](const QString& prompt, const QString& defaultAnswer,
-                                const platform::HeardHosts* heard) {
+        platform::seams().inputBox = [this](const QString& prompt, const QString& defaultAnswer,
+                                            const platform::HeardHosts* heard) {
             prompts << prompt + "|" + defaultAnswer;
             joinedBefore = heard->joinedBefore();
             if (!answers.isEmpty())
                 return answers.takeFirst();
             return answer == "<default>" ? defaultAnswer : answer;
         };
-        seams.endProgram = [](int) {};
-        seams.playSound = [this](const QString& path) { played << path.section('/', -1); };
         useChicken(QStringLiteral("rosie.dat"));
     }
     void cleanupTestCase() {
-        Forms::unloadAll();
+        resetAll();
         // The folder is shared with the other screen suites: leave the sample the
         // build put there.
         useChicken(QStringLiteral("rosie.dat"));
@@ -88,7 +107,7 @@ private slots:
         QVERIFY(splash.isVisible());
         QVERIFY(splash.windowFlags() & Qt::WindowStaysOnTopHint);
         QVERIFY(splash.windowFlags() & Qt::FramelessWindowHint);
-        QTRY_COMPARE(played, QStringList{"1.wav"});
+        QTRY_COMPARE(recorded().sounds, QStringList{"1.wav"});
         QVERIFY(!splash.pic->pixmap().isNull());
         QVERIFY(splash.Label1->isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(Forms::loaded<frmTitle>(), 4000);
@@ -98,7 +117,7 @@ private slots:
         frmTitle& title = Forms::get<frmTitle>();
         QVERIFY(title.isVisible());
         QCOMPARE(title.Text1->text(), net::localIP());
-        QVERIFY(boxes.isEmpty());
+        QVERIFY(recorded().boxes.isEmpty());
     }
 
     void titleLoadsTheChicken() {
@@ -111,71 +130,14 @@ private slots:
         QVERIFY(!platform::programEnded());
     }
 
-    void fatalStartsEndTheProgramWithoutATitle_data() {
-        QTest::addColumn<QString>("sample");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("caption");
-        QTest::newRow("missing file")
-            << QString()
-            << "An error has occured loading the chicken data file, it may be corrupt or may not "
-               "exist.  Quitting."
-            << "Error";
-        QTest::newRow("cheater") << "cheater.dat"
-                                 << "Cheater!"
-                                 << "Quorvel";
-    }
-    void fatalStartsEndTheProgramWithoutATitle() {
-        QFETCH(QString, sample);
-        QFETCH(QString, text);
-        QFETCH(QString, caption);
-        useChicken(sample);
-        Forms::show<frmTitle>();
-        QCOMPARE(boxes.size(), 1);
-        QCOMPARE(boxes[0].text, text);
-        QCOMPARE(boxes[0].caption, caption);
-        QVERIFY(platform::programEnded());
-        QCOMPARE(platform::endStatus(), 1);
-        QVERIFY(!Forms::get<frmTitle>().isVisible());
-    }
-
     // Which chicken the title's load reads: --chicken, else the player's own,
     // else the program folder's. A broken file in the first place that applies
-    // ends the program with the error box; it never falls back to the next.
-    void chickenComesFromTheFirstPlaceThatApplies_data() {
-        QTest::addColumn<QString>("option");  // the --chicken file
-        QTest::addColumn<QString>("own");     // the player's own chicken
-        QTest::addColumn<QString>("program"); // chicken.dat beside the program
-        QTest::addColumn<QString>("fought");  // the chicken's name; empty: the error box
-        const QString broken = QStringLiteral(QUORVEL_BAD_FILES "/nineteen-fields.dat");
-        QTest::newRow("option first") << "bruno.dat"
-                                      << "pip.dat"
-                                      << "rosie.dat"
-                                      << "Bruno, the Brave";
-        QTest::newRow("own chicken next") << ""
-                                          << "pip.dat"
-                                          << "rosie.dat"
-                                          << "Pip";
-        QTest::newRow("program folder last") << ""
-                                             << ""
-                                             << "rosie.dat"
-                                             << "Rosie";
-        QTest::newRow("broken option") << broken << "pip.dat"
-                                       << "rosie.dat"
-                                       << "";
-        QTest::newRow("missing option") << "missing.dat"
-                                        << "pip.dat"
-                                        << "rosie.dat"
-                                        << "";
-        QTest::newRow("broken own chicken") << "" << broken << "rosie.dat"
-                                            << "";
-        QTest::newRow("broken program folder") << ""
-                                               << "" << broken << "";
-    }
+    // ends the program with the error box; it never falls back to the next. A
+    // cheater's chicken ends it with "Cheater!".
+    void chickenComesFromTheFirstPlaceThatApplies_data() { addRows(Places); }
     void chickenComesFromTheFirstPlaceThatApplies() {
-        QFETCH(QString, option);
-        QFETCH(QString, own);
-        QFETCH(QString, program);
-        QFETCH(QString, fought);
+        const Place& r = row(Places);
+        const QString option(r.option), fought(r.fought);
         QTemporaryDir dir;
         const auto place = [&](const QString& sample, const QString& path) {
             if (sample.isEmpty())
@@ -189,8 +151,8 @@ private slots:
         };
         qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath("data")));
         useChicken(QString());
-        place(program, dataFile());
-        place(own, dir.filePath("data/quorvel/chicken.dat"));
+        place(r.program, dataFile());
+        place(r.own, dir.filePath("data/quorvel/chicken.dat"));
         place(option, dir.filePath("option.dat"));
         if (!option.isEmpty())
             Vars::ChickenOption = QFile::encodeName(dir.filePath("option.dat")).toStdString();
@@ -198,15 +160,15 @@ private slots:
         Forms::show<frmTitle>();
         qunsetenv("XDG_DATA_HOME");
         if (fought.isEmpty()) {
-            QCOMPARE(boxes.size(), 1);
-            QCOMPARE(boxes[0].text, QStringLiteral("An error has occured loading the chicken data "
-                                                   "file, it may be corrupt or may not exist.  "
-                                                   "Quitting."));
-            QCOMPARE(boxes[0].caption, QStringLiteral("Error"));
-            QVERIFY(platform::programEnded());
+            errorEndsTheProgram();
+            QVERIFY(!Forms::get<frmTitle>().isVisible());
+        } else if (fought == "Cheater!") {
+            QCOMPARE(recorded().boxes, QStringList{"Cheater!"});
+            QCOMPARE(recorded().captions, QStringList{"Quorvel"});
             QCOMPARE(platform::endStatus(), 1);
+            QVERIFY(!Forms::get<frmTitle>().isVisible());
         } else {
-            QVERIFY(boxes.isEmpty());
+            QVERIFY(recorded().boxes.isEmpty());
             QVERIFY(Forms::get<frmTitle>().isVisible());
             QCOMPARE(QString::fromLatin1(Vars::OwnChicken.Name.c_str()), fought);
         }
@@ -220,7 +182,7 @@ private slots:
         QCOMPARE(prompts, QStringList{"Enter Address|000.000.000.000"});
         QCOMPARE(Vars::GameMode, uint8_t(2));
         QVERIFY(Vars::HostAddress.empty());
-        QCOMPARE(played, QStringList{"0.wav"});
+        QCOMPARE(recorded().sounds, QStringList{"0.wav"});
         QVERIFY(title.isVisible());
         QVERIFY(!Forms::loaded<frmWinSock2>());
 
@@ -246,8 +208,8 @@ private slots:
         Forms::show<frmTitle>();
         answers = QStringList{"11.0.1.2:70000", "[2001:db8::5]:1426"};
         Forms::get<frmTitle>().Command2->click();
-        QCOMPARE(boxes.size(), 1);
-        QVERIFY(boxes[0].text.contains("1 to 65535"));
+        QCOMPARE(recorded().boxes.size(), 1);
+        QVERIFY(recorded().boxes[0].contains("1 to 65535"));
         QCOMPARE(prompts,
                  QStringList({"Enter Address|000.000.000.000", "Enter Address|11.0.1.2:70000"}));
         QCOMPARE(Vars::HostAddress, std::string("[2001:db8::5]:1426"));
@@ -316,9 +278,7 @@ private slots:
         Forms::get<frmTitle>().Command1->click();
         useChicken(QString());
         Forms::get<frmWinsock1>().close();
-        QCOMPARE(boxes.size(), 1);
-        QCOMPARE(boxes[0].caption, QStringLiteral("Error"));
-        QVERIFY(platform::programEnded());
+        errorEndsTheProgram();
     }
 
     void layoutFollowsTheDesign() {
