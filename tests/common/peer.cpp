@@ -163,35 +163,6 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
     return QTest::qWaitFor(condition, timeoutMs);
 }
 
-ChickenRecord chicken(const char* name, int16_t hitPoints, int16_t speed, int16_t obedience) {
-    ChickenRecord c;
-    c.Name = name;
-    c.KickPower = 12;
-    c.PeckPower = 8;
-    c.Speed = speed;
-    c.Obedience = obedience;
-    c.HitPoints = hitPoints;
-    c.PortraitIndex = 4;
-    c.KickSkill = 5;
-    c.PeckSkill = 6;
-    return c;
-}
-
-QList<QByteArray> recordMessages(const ChickenRecord& c) {
-    const auto number = [](char tag, int16_t value) {
-        return QByteArray(1, tag) + QByteArray::number(value);
-    };
-    return {QByteArray("A") + QByteArray::fromStdString(c.Name),
-            number('B', c.KickPower),
-            number('C', c.PeckPower),
-            number('D', c.Speed),
-            number('E', c.Obedience),
-            number('F', c.HitPoints),
-            number('G', c.PortraitIndex),
-            number('H', c.KickSkill),
-            number('I', c.PeckSkill)};
-}
-
 QByteArray joined(const QList<QByteArray>& messages) {
     return messages.join();
 }

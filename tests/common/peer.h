@@ -4,6 +4,7 @@
 // port that sends exact bytes and records every byte it receives with the time
 // it arrived. Plus the set-up every screen suite shares.
 
+#include "common/fixtures.h"
 #include "core/ChickenRecord.h"
 
 #include <QByteArray>
@@ -96,11 +97,12 @@ template <typename Row, size_t N> const Row& row(const Row (&rows)[N]) {
 
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
 
-ChickenRecord chicken(const char* name, int16_t hitPoints, int16_t speed = 100,
-                      int16_t obedience = 100);
-
-// The nine record messages of `record`, written out as a peer sends them.
-QList<QByteArray> recordMessages(const ChickenRecord& record);
+// A fighter with kick 12, peck 8, portrait 4 and skills 5 and 6, the rest given.
+inline ChickenRecord chicken(const char* name, int16_t hitPoints, int16_t speed = 100,
+                             int16_t obedience = 100) {
+    return fixture::chicken(name, {12, 8, speed, obedience, hitPoints, 4, 5, 6});
+}
+using fixture::recordMessages;
 QByteArray joined(const QList<QByteArray>& messages);
 
 // The program hosts (GameMode 1) and `peer` joins; returns once the ready
