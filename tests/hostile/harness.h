@@ -1,7 +1,7 @@
 #pragma once
 
-// What the hostile-peer suite and the soak share: the peer's half of a whole
-// exchange as named steps for either role, a timer of the test's own that tells
+// What the hostile-peer and vanishing-peer suites share: the peer's half of a
+// whole exchange as named steps for either role, a timer of the test's own that tells
 // whether the program kept the event loop turning, and a wait for the program
 // to have read everything the peer sent.
 
