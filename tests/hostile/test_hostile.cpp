@@ -297,7 +297,7 @@ private slots:
             QVERIFY2(exchange.runThrough(exchange.stepNamed("sent E")), exchange.failure());
             nothingMovesOn(peer, mode, SecondJoiner, random);
         }
-        QVERIFY2(exchange.runThrough(exchange.fightStep()), exchange.failure());
+        QVERIFY2(exchange.runThrough(exchange.stepNamed("fight")), exchange.failure());
         if (QTest::currentTestFailed())
             return;
 
@@ -357,7 +357,7 @@ private slots:
         Vars::OwnChicken = own;
         Peer peer;
         Exchange exchange(peer, number % 2 == 0 ? 1 : 2, chicken("Bob", 30, 100, 100));
-        QVERIFY2(exchange.runThrough(exchange.fightStep()), exchange.failure());
+        QVERIFY2(exchange.runThrough(exchange.stepNamed("fight")), exchange.failure());
         frmFight& fight = Forms::get<frmFight>();
 
         QObject match;          // what the program's side has sent and applied
