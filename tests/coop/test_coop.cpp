@@ -60,9 +60,10 @@ private slots:
         QTest::newRow("show: a cheater, which the game refuses")
             << QStringList{"--show", QUORVEL_ASSETS "/chickens/cheater.dat"} << 1 << "Cheater!"
             << false;
-        QTest::newRow("hatch") << QStringList{"--hatch", "Hénriette, the Bold", "--portrait", "4"}
-                               << 0 << "Name: Hénriette, the Bold\nPortrait: 4\n"
-                               << true;
+        QTest::newRow("hatch, portrait 0 as asked")
+            << QStringList{"--hatch", "Hénriette, the Bold", "--portrait", "0"} << 0
+            << "Name: Hénriette, the Bold\nPortrait: 0\n"
+            << true;
         QTest::newRow("hatch: it pecks") << QStringList{"--hatch", "Pip"} << 0 << "Can peck: yes\n"
                                          << true;
         QTest::newRow("hatch: refused name")

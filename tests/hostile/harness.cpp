@@ -71,15 +71,16 @@ bool waitActive(int mode) {
     });
 }
 
-} // namespace
-
-QList<QByteArray> Exchange::stepNames(int mode) {
+// The step names of a role, in order: what the peer has just done.
+QList<QByteArray> stepNames(int mode) {
     if (mode == 1)
         return QList<QByteArray>{"connected", "got 0"} + RecordNames +
                QList<QByteArray>{"sent 0", "got record", "fight"};
     return QList<QByteArray>{"accepted", "sent 0", "got record"} + RecordNames +
            QList<QByteArray>{"fight"};
 }
+
+} // namespace
 
 Exchange::Exchange(Peer& scriptedPeer, int gameMode, const ChickenRecord& peerChicken)
     : peer(scriptedPeer), mode(gameMode), records(screens::recordMessages(peerChicken)),
@@ -147,7 +148,7 @@ void Exchange::replaceRecord(char tag, const QByteArray& message) {
 }
 
 bool Exchange::runThrough(int last) {
-    for (; done <= last && done < steps(); ++done) {
+    for (; done <= last && done < names.size(); ++done) {
         if (!actions[done]()) {
             failed = names[done];
             return false;

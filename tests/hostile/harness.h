@@ -1,7 +1,7 @@
 #pragma once
 
-// What the hostile-peer suite and the soak share: the peer's half of a whole
-// exchange as named steps for either role, a timer of the test's own that tells
+// What the hostile-peer and vanishing-peer suites share: the peer's half of a
+// whole exchange as named steps for either role, a timer of the test's own that tells
 // whether the program kept the event loop turning, and a wait for the program
 // to have read everything the peer sent.
 
@@ -54,17 +54,11 @@ class Exchange {
 public:
     Exchange(Peer& peer, int mode, const ChickenRecord& peerChicken);
 
-    // The step names of a role, in order: what the peer has just done.
-    static QList<QByteArray> stepNames(int mode);
-
-    int steps() const { return static_cast<int>(names.size()); }
+    // The index of a step (what the peer has just done); the last, "fight", is
+    // the program showing the fight.
     int stepNamed(const QByteArray& name) const;
-    // The last step: the program shows the fight.
-    int fightStep() const { return steps() - 1; }
-    // The next step to run.
-    int next() const { return done; }
 
-    // Runs the steps from next() up to and including `last`; false (and the
+    // Runs the steps not yet run up to and including `last`; false (and the
     // failing step in failure()) as soon as one fails.
     bool runThrough(int last);
     QByteArray failure() const { return failed; }
