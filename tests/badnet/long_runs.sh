@@ -29,6 +29,9 @@ source "$here/../common/lib.sh"
 # Inside the namespace: one match against the practice opponent, logs in DIR.
 sparring_match() { # ROLE(game-hosts|game-joins) DIR BUILD
     local role="$1" dir="$2" build="$3" joined sparring
+    # Empty data and config folders of the match's own: a chicken the developer
+    # saved with the coop would otherwise be fought with instead of the match's own.
+    export XDG_DATA_HOME="$dir/data" XDG_CONFIG_HOME="$dir/config"
     make_player "$build/quorvel" "$dir/game" "$HOST_CHICKEN" || return 1
     printf '%s\r\n' "$SPARKY_CHICKEN" >"$dir/sparky.dat"
     start_x || return 1
@@ -86,12 +89,6 @@ if [ "${1:-}" = --in-namespace ]; then
 fi
 
 kind="$1" count="$2" percent="$3" out="$4" build="$(cd "${5:-$ROOT/build}" && pwd)"
-# Every program gets an empty data folder of its own: a chicken the developer
-# saved with the coop would otherwise be fought with instead of the match's own.
-# Its settings (the addresses joined) go to a folder of its own too.
-XDG_DATA_HOME=$(mktemp -d) XDG_CONFIG_HOME=$(mktemp -d)
-export XDG_DATA_HOME XDG_CONFIG_HOME
-trap 'rm -rf "$XDG_DATA_HOME" "$XDG_CONFIG_HOME"' EXIT
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"
 

@@ -215,9 +215,8 @@ play_out() {
             chosen=$(grep -cE '(^| )chosen: ' "${logs[i]}")
             if [ "$boxes" -gt "$chosen" ]; then
                 window=$(window_of "${pids[i]}" Quorvel)
-                if [ -z "$window" ]; then
-                    :
-                elif [ "$boxes" -lt "${MATCHES:-1}" ]; then
+                [ -n "$window" ] || continue
+                if [ "$boxes" -lt "${MATCHES:-1}" ]; then
                     press "$window" alt+p
                 elif [ -z "${CLOSE_WHEN:-}" ] || eval "$CLOSE_WHEN"; then
                     press "$window" Return
@@ -299,13 +298,6 @@ host_start() {
     topology up ${1:-} >/dev/null || { why="the namespace internet did not come up" && return 1; }
     host_by_keys "$work/host" "$TESTS/internet/topology.sh" exec host env "${@:2}" || { why="hosting by keys" && return 1; }
     soon 80 grep -q ' internet: [^A]' "$work/host.log" || { why="no line about the internet" && return 1; }
-}
-
-# host_stop: ends what the script started in the background (the host, joiners,
-# strangers), and the topology.
-host_stop() {
-    stop_jobs
-    topology down
 }
 
 # seconds LOG PATTERN: the boot time of the first line matching, empty if none.
