@@ -90,21 +90,28 @@ start_in() {
     PID=$!
 }
 
-# start_x: starts a private X server and exports DISPLAY. The server picks a
-# free display itself (two starting at once cannot take the same one) and does
-# not reset when its last client leaves, which would refuse a program starting
-# at that moment.
+# start_x: starts a private X server and exports DISPLAY. It takes a display
+# whose socket file no server holds: a server's check that a display is free
+# sees only the servers of its own network namespace, and one in another
+# namespace would take the file over from the one a program in a third (a node
+# of the namespace internet) meant to reach. No reset when the last client
+# leaves, which would refuse a program starting at that moment.
 start_x() {
-    local fifo d
-    fifo=$(mktemp -u)
-    mkfifo "$fifo"
-    Xvfb -displayfd 3 -noreset -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
-    XVFB_PID=$!
-    read -r -t 10 d <"$fifo"
-    rm -f "$fifo"
-    [ -n "$d" ] || { echo "Xvfb did not start" >&2; return 1; }
-    export DISPLAY=":$d"
-    soon 100 xdotool getmouselocation >/dev/null 2>&1 || { echo "Xvfb did not answer" >&2; return 1; }
+    local d i
+    for d in $(shuf -i 100-9999 -n 20); do
+        [ ! -e "/tmp/.X11-unix/X$d" ] || continue
+        Xvfb ":$d" -noreset -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+        XVFB_PID=$!
+        export DISPLAY=":$d"
+        for ((i = 0; i < 100; i++)); do
+            kill -0 "$XVFB_PID" 2>/dev/null || break
+            xdotool getmouselocation >/dev/null 2>&1 && return 0
+            sleep 0.1
+        done
+        stop_x
+    done
+    echo "Xvfb did not start" >&2
+    return 1
 }
 
 stop_x() {
@@ -325,7 +332,7 @@ in_lane() {
             "${@:2}"
             : >"$work/ended"
         )
-        { stop_jobs && topology down && stop_x; } 2>/dev/null
+        { stop_jobs; topology down; stop_x; } 2>/dev/null
     ) >"$work/$1.out" 2>&1 &
     LANE_PIDS+=($!)
 }
