@@ -268,7 +268,7 @@ topology() { "$TESTS/internet/topology.sh" "$@"; }
 internets_down() {
     local net
     for net in $(ip netns list | sed -nE "s/^($1)-[a-z]+( .*)?\$/\1/p" | sort -u); do
-        QUORVEL_NET="$net" topology down
+        QUORVEL_NET="$net" topology down 2>/dev/null
     done
 }
 
@@ -285,7 +285,7 @@ own_internet() {
     local net pid
     for net in $(ip netns list | sed -nE "s/^($1[0-9]+(-[a-z])?)-[a-z]+( .*)?\$/\1/p" | sort -u); do
         pid=${net#"$1"}
-        kill -0 "${pid%-*}" 2>/dev/null || QUORVEL_NET="$net" topology down
+        kill -0 "${pid%-*}" 2>/dev/null || QUORVEL_NET="$net" topology down 2>/dev/null
     done
 }
 
