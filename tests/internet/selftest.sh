@@ -52,6 +52,12 @@ listen() {
 reach() {
     expect "$1" "$2" joiner socat -T 3 - TCP:11.0.1.1:1425,connect-timeout=1
 }
+# natpmp WHAT PATTERN [PRIVATE LIFETIME]: natpmpc asks router A for outside port
+# 1425 to the host's PRIVATE (default 1425) for LIFETIME seconds (default 1200);
+# 0 0 removes the mapping.
+natpmp() { expect "$1" "$2" host natpmpc -g 192.168.1.1 -a 1425 "${3:-1425}" tcp "${4:-1200}"; }
+# upnp_map WHAT PATTERN [OPTION]: upnpc maps outside port 1425 to the host's.
+upnp_map() { expect "$1" "$2" host upnpc ${3:-} -u "$igd" -e quorvel -a 192.168.1.2 1425 1425 TCP 1200; }
 # Router A's IGD, told to upnpc once discovery has been seen to work: finding
 # it takes upnpc 2 s each time.
 igd=http://192.168.1.1:5000/rootDesc.xml
@@ -72,8 +78,7 @@ upnp_igd() {
     holds "an announcement with TTL 1 reaches network A" soon 50 grep -qx match "$work/multicast"
     listen host
     expect "upnpc finds the IGD and its outside address" "ExternalIPAddress = 11.0.1.1$" host upnpc -s
-    expect "upnpc maps 1425" "external 11.0.1.1:1425 TCP is redirected to internal 192.168.1.2:1425" \
-        host upnpc -u "$igd" -e quorvel -a 192.168.1.2 1425 1425 TCP 1200
+    upnp_map "upnpc maps 1425" "external 11.0.1.1:1425 TCP is redirected to internal 192.168.1.2:1425"
     local start elapsed
     start=$(date +%s%N)
     reach "the joiner reaches the host through the mapping" "$reached"
@@ -81,11 +86,9 @@ upnp_igd() {
     holds "the connection took $elapsed ms, at least one round trip" test "$elapsed" -ge 100
     expect "upnpc removes the mapping" "UPNP_DeletePortMapping\(\) returned : 0" host upnpc -u "$igd" -d 1425 TCP
     reach "without a mapping router A stays silent" "timed out"
-    expect "natpmpc maps 1425" "Mapped public port 1425 protocol TCP to local port 1425 liftime 1200" \
-        host natpmpc -g 192.168.1.1 -a 1425 1425 tcp 1200
+    natpmp "natpmpc maps 1425" "Mapped public port 1425 protocol TCP to local port 1425 liftime 1200"
     reach "the joiner reaches the host through the NAT-PMP mapping" "$reached"
-    expect "natpmpc removes the mapping" "Mapped public port 0 protocol TCP to local port 0 liftime 0" \
-        host natpmpc -g 192.168.1.1 -a 1425 0 tcp 0
+    natpmp "natpmpc removes the mapping" "Mapped public port 0 protocol TCP to local port 0 liftime 0" 0 0
     reach "and router A is silent again" "timed out"
     # Over IPv6 router A translates nothing: only a pinhole lets the joiner in.
     listen host 6
@@ -102,10 +105,8 @@ carrier() {
     round_trip 300
     expect "upnpc finds the IGD but no usable connection" \
         "Found a \(not connected\?\) IGD.*|No valid UPNP Internet Gateway Device found" host upnpc -s
-    expect "miniupnpd refuses the mapping" "failed with code 501 \(Action Failed\)" \
-        host upnpc -i -u "$igd" -e quorvel -a 192.168.1.2 1425 1425 TCP 1200
-    expect "NAT-PMP reports a network failure" "readnatpmpresponseorretry\(\) failed : network failure" \
-        host natpmpc -g 192.168.1.1 -a 1425 1425 tcp 1200
+    upnp_map "miniupnpd refuses the mapping" "failed with code 501 \(Action Failed\)" -i
+    natpmp "NAT-PMP reports a network failure" "readnatpmpresponseorretry\(\) failed : network failure"
     reach "the carrier's address refuses the joiner" "Connection refused"
     holds "miniupnpd tells why" grep -q "Reserved / private IP address 100.64.1.1 on ext interface wan0" \
         "/run/quorvel-net/$QUORVEL_NET/miniupnpd.log"
@@ -116,16 +117,14 @@ noupnp() {
     echo "== no UPnP at all"
     up noupnp || return
     expect "noupnp: no UPnP answers" "No IGD UPnP Device found" host upnpc -s
-    expect "noupnp: NAT-PMP is refused" "the gateway does not support nat-pmp" \
-        host natpmpc -g 192.168.1.1 -a 1425 1425 tcp 1200
+    natpmp "noupnp: NAT-PMP is refused" "the gateway does not support nat-pmp"
 }
 
 natpmp_only() {
     echo "== NAT-PMP alone"
     up natpmp-only || return
     expect "natpmp-only: no UPnP answers" "No IGD UPnP Device found" host upnpc -s
-    expect "natpmp-only: natpmpc maps 1425" "Mapped public port 1425 protocol TCP to local port 1425" \
-        host natpmpc -g 192.168.1.1 -a 1425 1425 tcp 1200
+    natpmp "natpmp-only: natpmpc maps 1425" "Mapped public port 1425 protocol TCP to local port 1425"
     listen host
     reach "natpmp-only: the joiner reaches the host" "$reached"
 }
@@ -133,10 +132,8 @@ natpmp_only() {
 port_taken() {
     echo "== outside port 1425 held by the neighbour"
     up port-taken || return
-    expect "upnpc meets the conflict" "failed with code 718 \(ConflictInMappingEntry\)" \
-        host upnpc -u "$igd" -e quorvel -a 192.168.1.2 1425 1425 TCP 1200
-    expect "NAT-PMP offers the next port" "Mapped public port 1426 protocol TCP to local port 1425" \
-        host natpmpc -g 192.168.1.1 -a 1425 1425 tcp 1200
+    upnp_map "upnpc meets the conflict" "failed with code 718 \(ConflictInMappingEntry\)"
+    natpmp "NAT-PMP offers the next port" "Mapped public port 1426 protocol TCP to local port 1425"
 }
 
 in_lane a upnp_igd
