@@ -264,29 +264,27 @@ hit_points() { field "$1" 'hit points: ' | sed -E 's/^own .* (-?[0-9]+) \| oppon
 # one: they need root and /dev/net/tun.
 topology() { "$TESTS/internet/topology.sh" "$@"; }
 
-# internets_down REGEX: takes down the topologies whose names match.
+# internets_down REGEX [STALE]: takes down the topologies whose names match; with
+# STALE, only those whose script (the pid after the prefix STALE) has ended.
 internets_down() {
-    local net
+    local net pid
     for net in $(ip netns list | sed -nE "s/^($1)-[a-z]+( .*)?\$/\1/p" | sort -u); do
-        QUORVEL_NET="$net" topology down 2>/dev/null
+        pid=${net#"${2:-}"}
+        [ -n "${2:-}" ] && kill -0 "${pid%-*}" 2>/dev/null || QUORVEL_NET="$net" topology down 2>/dev/null
     done
 }
 
 # own_internet PREFIX: exits 77 (skipped) without root and /dev/net/tun; else
-# names this script's topology PREFIX and its pid (another one PREFIXpid-b),
-# taken down at exit, and first takes down those that a killed run left (at
-# CTest's timeout, say).
+# names this script's topology PREFIX and its pid (a lane's: that, a dash and a
+# letter), taken down at exit, and first takes down those that a killed run left
+# (at CTest's timeout, say).
 own_internet() {
     if [ "$(id -u)" -ne 0 ] || [ ! -c /dev/net/tun ]; then
         echo "skipped: needs root and /dev/net/tun"
         exit 77
     fi
     export QUORVEL_NET="$1$$"
-    local net pid
-    for net in $(ip netns list | sed -nE "s/^($1[0-9]+(-[a-z])?)-[a-z]+( .*)?\$/\1/p" | sort -u); do
-        pid=${net#"$1"}
-        kill -0 "${pid%-*}" 2>/dev/null || QUORVEL_NET="$net" topology down 2>/dev/null
-    done
+    internets_down "$1[0-9]+(-[a-z])?" "$1"
 }
 
 # mapped PORT: router A forwards that outside port (the chain read whole: grep -q
