@@ -24,67 +24,37 @@
 # quorvel.status, quorvel.link and quorvel.match categories.
 set -uo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-root="$(cd "$here/../.." && pwd)"
+source "$here/../common/lib.sh"
 
 # Inside the namespace: one match against the practice opponent, logs in DIR.
 sparring_match() { # ROLE(game-hosts|game-joins) DIR BUILD
-    local role="$1" dir="$2" build="$3"
-    source "$root/tests/e2e/xsession.sh"
-    copy_program "$build/quorvel" "$dir/game" || return 1
-    printf '%s\r\n' '1,0,"Henrietta",14,12,100,100,30,0,0,3,0,0,0,0,0,6,6,#TRUE#,#TRUE#' \
-        >"$dir/game/chicken.dat"
-    printf '%s\r\n' '1,0,"Sparky",16,10,100,80,30,0,0,9,0,0,0,0,0,4,7,#TRUE#,#FALSE#' \
-        >"$dir/sparky.dat"
+    local role="$1" dir="$2" build="$3" joined sparring
+    # Empty data and config folders of the match's own: a chicken the developer
+    # saved with the coop would otherwise be fought with instead of the match's own.
+    export XDG_DATA_HOME="$dir/data" XDG_CONFIG_HOME="$dir/config"
+    make_player "$build/quorvel" "$dir/game" "$HOST_CHICKEN" || return 1
+    printf '%s\r\n' "$SPARKY_CHICKEN" >"$dir/sparky.dat"
     start_x || return 1
-    trap 'kill ${game_pid:-} ${sparring_pid:-} 2>/dev/null; stop_x' EXIT
+    trap 'stop_jobs; stop_x' EXIT
     unset QT_QPA_PLATFORM
-    (cd "$dir/game" && exec ./quorvel >"$dir/game.log" 2>&1) &
-    game_pid=$!
-    local title joined
-    title=$(wait_window "$game_pid" Quorvel 20) || { echo "FAIL: title screen"; return 1; }
     joined=$(date +%s%N)
     if [ "$role" = game-hosts ]; then
-        press "$title" alt+s
-        wait_window "$game_pid" "Multiplayer - Server" 10 >/dev/null || { echo "FAIL: host screen"; return 1; }
+        host_by_keys "$dir/game" || { echo "FAIL: hosting by keys" && return 1; }
         "$build/quorvel-sparring" --once --join 127.0.0.1 --chicken "$dir/sparky.dat" \
             >"$dir/sparring.out" 2>"$dir/sparring.log" &
-        sparring_pid=$!
+        sparring=$!
     else
         "$build/quorvel-sparring" --once --host --chicken "$dir/sparky.dat" \
             >"$dir/sparring.out" 2>"$dir/sparring.log" &
-        sparring_pid=$!
-        for _ in $(seq 50); do
-            ss -ltn | grep -q ':1425 ' && break
-            sleep 0.1
-        done
-        join_by_keys "$game_pid" 127.0.0.1 || { echo "FAIL: joining by keys"; return 1; }
+        sparring=$!
+        soon 50 grep -q "Waiting for a connection" "$dir/sparring.log"
+        start_in "$dir/game"
+        HOST_PID=$PID
+        join_by_keys "$HOST_PID" 127.0.0.1 || { echo "FAIL: joining by keys" && return 1; }
     fi
-    local deadline=$((SECONDS + 120)) game_status="" sparring_status=""
-    while [ -z "$game_status" ] || [ -z "$sparring_status" ]; do
-        [ $SECONDS -lt $deadline ] || { echo "FAIL: the match did not end in time"; return 1; }
-        if [ -z "$sparring_status" ] && ! kill -0 "$sparring_pid" 2>/dev/null; then
-            wait "$sparring_pid"
-            sparring_status=$?
-        fi
-        if [ -z "$game_status" ]; then
-            if ! kill -0 "$game_pid" 2>/dev/null; then
-                wait "$game_pid"
-                game_status=$?
-            elif grep -q "box: Quorvel" "$dir/game.log"; then
-                local box
-                box=$(window_of "$game_pid" Quorvel)
-                [ -n "$box" ] && press "$box" Return
-            else
-                local fight
-                fight=$(window_of "$game_pid" 'Fight!')
-                [ -n "$fight" ] && press "$fight" alt+k alt+c
-            fi
-        fi
-        sleep 0.05
-    done
+    play_out 120 "$HOST_PID" "$dir/game.log" "$sparring" "$dir/sparring.log" || { echo "FAIL: the match did not end in time" && return 1; }
     echo "match: $((($(date +%s%N) - joined) / 1000000)) ms from joining to both programs' end"
-    echo "game exit $game_status, sparring exit $sparring_status"
-    game_pid="" sparring_pid=""
+    echo "game exit ${STATUSES[0]}, sparring exit ${STATUSES[1]}"
 }
 
 # Inside the namespace: the capture around one match.
@@ -93,16 +63,13 @@ in_namespace() { # KIND DIR BUILD
     if [ "${CAPTURE:-0}" = 1 ]; then
         tcpdump -i lo -s 0 -U -w "$dir/match.pcap" 'tcp port 1425' 2>"$dir/tcpdump.log" &
         dump_pid=$!
-        for _ in $(seq 100); do
-            grep -q "listening on" "$dir/tcpdump.log" && break
-            sleep 0.1
-        done
+        soon 100 grep -q "listening on" "$dir/tcpdump.log"
     fi
     export QT_LOGGING_RULES="quorvel.boxes.info=true;quorvel.status.info=true;quorvel.link.debug=true;quorvel.match.info=true"
     # Every line starts with its time (UTC, ms): how long each step took is read from the logs.
     export QT_MESSAGE_PATTERN="%{time yyyy-MM-ddTHH:mm:ss.zzz} %{message}"
     if [ "$kind" = programs ]; then
-        TMPDIR="$dir" KEEP_WORK=1 "$root/tests/e2e/two_programs.sh" "$build/quorvel"
+        TMPDIR="$dir" KEEP_WORK=1 "$ROOT/tests/e2e/two_programs.sh" "$build/quorvel"
     else
         (sparring_match "$kind" "$dir" "$build")
     fi
@@ -121,28 +88,13 @@ if [ "${1:-}" = --in-namespace ]; then
     exit $?
 fi
 
-kind="$1" count="$2" percent="$3" out="$4" build="$(cd "${5:-$root/build}" && pwd)"
-# Every program gets an empty data folder of its own: a chicken the developer
-# saved with the coop would otherwise be fought with instead of the match's own.
-# Its settings (the addresses joined) go to a folder of its own too.
-XDG_DATA_HOME=$(mktemp -d) XDG_CONFIG_HOME=$(mktemp -d)
-export XDG_DATA_HOME XDG_CONFIG_HOME
-trap 'rm -rf "$XDG_DATA_HOME" "$XDG_CONFIG_HOME"' EXIT
+kind="$1" count="$2" percent="$3" out="$4" build="$(cd "${5:-$ROOT/build}" && pwd)"
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"
 
-# field LOG PATTERN: the rest of the last line that starts with the pattern
-# (after the time, if any).
-field() { sed -n -E "s/^([0-9-]+T[0-9:.]+ )?$2//p" "$1" | tail -n 1; }
-
 # won LOG: 1 when the game's final box says it won, 0 lost, 2 a draw, -1 no final box.
 won() {
-    case "$(field "$1" 'box: Quorvel \| ')" in
-    "You Win!") echo 1 ;;
-    "You Lose!") echo 0 ;;
-    "Draw!") echo 2 ;;
-    *) echo -1 ;;
-    esac
+    case "$(results "$1" | tail -n 1)" in win) echo 1 ;; lose) echo 0 ;; draw) echo 2 ;; *) echo -1 ;; esac
 }
 
 # analyse DIR: one row from a match's logs.
@@ -161,7 +113,7 @@ analyse() {
         grep -qx "Draw!" "$dir/sparring.out" && b_won=2
     fi
     local ended=no winner=no records=no hp=differ
-    grep -q "^match: " "$dir/result.txt" && ended=yes
+    grep -qE "^match(es)?: " "$dir/result.txt" && ended=yes
     [ $((a_won + b_won)) = 1 ] && [ "$a_won" != -1 ] && [ "$b_won" != -1 ] && winner=yes
     # A draw agrees when both sides show it.
     [ "$a_won" = 2 ] && [ "$b_won" = 2 ] && winner=draw
@@ -174,13 +126,11 @@ analyse() {
     a_own="${a_own%% | opponent *}" b_own="${b_own%% | opponent *}"
     [ -n "$a_rec" ] && [ "$a_own" = "${b_rec#*| opponent }" ] &&
         [ "$b_own" = "${a_rec#*| opponent }" ] && records=yes
-    # "hit points: own NAME N | opponent NAME M" -> "N/M"
     local a_hp b_hp
-    a_hp=$(field "$a" 'hit points: ' | sed -E 's/^own .* (-?[0-9]+) \| opponent .* (-?[0-9]+)$/\1\/\2/')
-    b_hp=$(field "$b" 'hit points: ' | sed -E 's/^own .* (-?[0-9]+) \| opponent .* (-?[0-9]+)$/\1\/\2/')
+    a_hp=$(hit_points "$a") b_hp=$(hit_points "$b")
     [ -n "$a_hp" ] && [ "$a_hp" = "${b_hp#*/}/${b_hp%/*}" ] && hp=same
     local ms
-    ms=$(sed -n 's/^match: \([0-9]*\) ms.*/\1/p' "$dir/result.txt")
+    ms=$(sed -n -E 's/^match(es)?: ([0-9]*) ms.*/\2/p' "$dir/result.txt")
     printf '%-22s %-5s %-6s %-7s %-9s %-9s %-6s %s\n' "$(basename "$dir")" "$ended" "$winner" \
         "$records" "${a_hp:--}" "${b_hp:--}" "$hp" "${ms:--}"
 }

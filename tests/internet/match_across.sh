@@ -25,27 +25,11 @@
 # a match already played, from its logs (those of tests/e2e/two_programs.sh
 # run with QT_MESSAGE_PATTERN="%{time boot} %{message}" too).
 set -uo pipefail
-here="$(cd "$(dirname "$0")" && pwd)"
+source "$(dirname "$0")/../common/lib.sh"
 
 # logged LOG PATTERN: the seconds (since boot) and the rest of each line whose
 # message matches the extended regular expression.
 logged() { awk -v p="$2" '{ t = $1; sub(/^ *[0-9.]+ /, "") } $0 ~ p { print t, $0 }' "$1"; }
-
-# result LOG: win, lose, draw or - from the program's final box.
-result() {
-    case "$(logged "$1" '^box: ' | tail -n 1)" in
-    *"| You Win!") echo win ;;
-    *"| You Lose!") echo lose ;;
-    *"| Draw!") echo draw ;;
-    *) echo - ;;
-    esac
-}
-
-# hit_points LOG: own/opponent's hit points as the side held them at the end.
-hit_points() {
-    logged "$1" '^hit points: ' | tail -n 1 |
-        sed -E 's/.* (-?[0-9]+) \| opponent .* (-?[0-9]+)$/\1\/\2/; t; d'
-}
 
 # fight_ms LOG: from the first "Connection Established" status to the fight.
 fight_ms() {
@@ -66,19 +50,20 @@ record_gap_ms() {
 # row HOST.LOG JOIN.LOG [HOST_STATUS JOIN_STATUS]: prints the row; fails unless
 # both ended and the results agree.
 row() {
-    local host_result join_result host_hp join_hp ended agreed=no hp_agreed=no
-    host_result=$(result "$1") join_result=$(result "$2")
+    local host_result join_result host_hp join_hp ended hp_agreed=no
+    host_result=$(results "$1" | tail -n 1) join_result=$(results "$2" | tail -n 1)
+    host_result=${host_result:--} join_result=${join_result:--}
     host_hp=$(hit_points "$1") join_hp=$(hit_points "$2")
     ended="$([ "$host_result" != - ] && [ "${3:-0}" = 0 ] && echo yes || echo no)"
     ended+="/$([ "$join_result" != - ] && [ "${4:-0}" = 0 ] && echo yes || echo no)"
-    case "$host_result/$join_result" in win/lose | lose/win | draw/draw) agreed=yes ;; esac
     [ -n "$host_hp" ] && [ "$host_hp" = "${join_hp#*/}/${join_hp%/*}" ] && hp_agreed=yes
     printf '%-6s %-4s %-7s %-9s %-6s %-8s %-8s %-6s %-11s %s\n' rtt loss ended results agreed \
         host_hp join_hp agreed "fight ms" "gap ms" \
-        "${RTT_MS:--}" "${LOSS:--}" "$ended" "$host_result/$join_result" "$agreed" \
+        "${RTT_MS:--}" "${LOSS:--}" "$ended" "$host_result/$join_result" \
+        "$(agreed 1 "$1" "$2" && echo yes || echo no)" \
         "${host_hp:--}" "${join_hp:--}" "$hp_agreed" "$(fight_ms "$1")/$(fight_ms "$2")" \
         "$(record_gap_ms "$1")/$(record_gap_ms "$2")"
-    [ "$ended" = yes/yes ] && [ "$agreed" = yes ]
+    [ "$ended" = yes/yes ] && agreed 1 "$1" "$2"
 }
 
 if [ "${1:-}" = --row ]; then
@@ -87,36 +72,10 @@ if [ "${1:-}" = --row ]; then
     exit
 fi
 
-if [ "$(id -u)" -ne 0 ] || [ ! -c /dev/net/tun ]; then
-    echo "skipped: needs root and /dev/net/tun"
-    exit 77
-fi
+own_internet qvacross
 program="$(realpath "$1")"
-source "$here/../e2e/xsession.sh"
-topology() { "$here/topology.sh" "$@"; }
-export QUORVEL_NET="qvacross$$" RTT_MS="${RTT_MS:-100}" LOSS="${LOSS:-0}"
-# What a run that was killed (at CTest's timeout, say) left goes first.
-for stale in $(ip netns list | grep -oE '^qvacross[0-9]+' | sort -u); do
-    kill -0 "${stale#qvacross}" 2>/dev/null || QUORVEL_NET="$stale" topology down
-done
-work=$(mktemp -d)
-cleanup() {
-    kill "${HOST_PID:-}" "${join_pid:-}" 2>/dev/null
-    topology down
-    stop_x
-    if [ "${KEEP_WORK:-0}" = 1 ]; then echo "logs in $work"; else rm -rf "$work"; fi
-}
-trap cleanup EXIT
-trap 'exit 1' TERM INT HUP
-fail() {
-    echo "FAIL: $*"
-    for side in host join; do
-        echo "--- $side log"
-        cat "$work/$side.log"
-    done
-    exit 1
-}
-
+export RTT_MS="${RTT_MS:-100}" LOSS="${LOSS:-0}" QT_MESSAGE_PATTERN="%{time boot} %{message}"
+session boxes.info status.info link.debug match.info
 topology up >/dev/null || fail "the namespace internet did not come up"
 if [ "$LOSS" -gt 0 ]; then
     topology exec internet nft -f - <<RULES || fail "no loss rule"
@@ -130,27 +89,12 @@ if [ "${MAP:-hand}" = hand ]; then
         -a 192.168.1.2 1425 1425 TCP 1200 | grep "is redirected" >/dev/null || fail "upnpc did not map 1425"
 fi
 
-make_player "$program" "$work/host" "$HOST_CHICKEN" || exit 1
-make_player "$program" "$work/join" "$JOIN_CHICKEN" || exit 1
-mkdir -p "$work/host-data" "$work/join-data"
-start_x || exit 1
-export QT_LOGGING_RULES="quorvel.boxes.info=true;quorvel.status.info=true;quorvel.link.debug=true;quorvel.match.info=true"
-export QT_MESSAGE_PATTERN="%{time boot} %{message}"
-unset QT_QPA_PLATFORM
-
-host_by_keys "$work/host" "$here/topology.sh" exec host env XDG_DATA_HOME="$work/host-data" ||
-    fail "hosting by keys"
+make_player "$program" "$work/host" "$HOST_CHICKEN" && make_player "$program" "$work/join" "$JOIN_CHICKEN" || exit 1
+host_by_keys "$work/host" "$TESTS/internet/topology.sh" exec host || fail "hosting by keys"
 # The mapping, made by hand or by the game, is in router A's nftables.
-# (Read whole: grep -q ending the pipe early would fail it under pipefail.)
-mapped() { [[ $(topology exec routera nft list chain inet nat prerouting_miniupnpd) == *"dport 1425 "* ]]; }
-for _ in $(seq 200); do
-    mapped && break
-    sleep 0.1
-done
-mapped || fail "router A has no mapping of port 1425"
-start_in "$work/join" "$here/topology.sh" exec joiner env XDG_DATA_HOME="$work/join-data"
+soon 200 mapped 1425 || fail "router A has no mapping of port 1425"
+start_in "$work/join" "$TESTS/internet/topology.sh" exec joiner
 join_pid=$PID
 join_by_keys "$join_pid" 11.0.1.1 || fail "joining by keys"
-play_out 150 "$HOST_PID" "$work/host.log" "$join_pid" "$work/join.log" ||
-    fail "the match did not end in time"
+play_out 150 "$HOST_PID" "$work/host.log" "$join_pid" "$work/join.log" || fail "the match did not end in time"
 row "$work/host.log" "$work/join.log" "${STATUSES[@]}" || fail "the match did not end agreed"

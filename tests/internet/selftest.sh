@@ -7,28 +7,10 @@
 # all of it holds; everything it made goes away on exit, failed or not.
 # Needs root and /dev/net/tun (exit 77, skipped, without them).
 set -uo pipefail
-here="$(cd "$(dirname "$0")" && pwd)"
-if [ "$(id -u)" -ne 0 ] || [ ! -c /dev/net/tun ]; then
-    echo "skipped: needs root and /dev/net/tun"
-    exit 77
-fi
+source "$(dirname "$0")/../common/lib.sh"
+own_internet qvself
 [ -z "${1:-}" ] || export DELAYLINK="$1"
-base="qvself$$"
-topology() { "$here/topology.sh" "$@"; }
-# tear_down BASE: removes the two topologies a run makes.
-tear_down() {
-    QUORVEL_NET="$1" topology down
-    QUORVEL_NET="$1-b" topology down
-}
-# What a run that was killed (at CTest's timeout, say) left goes first.
-for stale in $(ip netns list | grep -oE '^qvself[0-9]+' | sort -u); do
-    kill -0 "${stale#qvself}" 2>/dev/null || tear_down "$stale"
-done
-trap 'tear_down "$base"' EXIT
-trap 'exit 1' TERM INT HUP
-export QUORVEL_NET="$base"
-failed=0
-
+session
 # holds WHAT COMMAND...: tells whether the command succeeds.
 holds() {
     local what="$1"
@@ -37,7 +19,6 @@ holds() {
         echo "ok   $what"
     else
         echo "FAIL $what"
-        failed=1
         return 1
     fi
 }
@@ -60,108 +41,104 @@ round_trip() {
         test "${least:-0}" -ge "$1" -a "${least:-0}" -le $(($1 + 25))
 }
 
-# soon NODE COMMAND...: waits up to 5 s for the command to succeed in the node.
-soon() {
-    for _ in $(seq 100); do
-        topology exec "$@" >/dev/null 2>&1 && return 0
-        sleep 0.05
-    done
-    return 1
-}
-
 # listen NODE [6]: the host's game stands in for a listener on port 1425
 # telling whom it sees, over IPv4 (or over IPv6 alone, with 6).
 listen() {
     topology exec "$1" socat "TCP${2:-4}-LISTEN:1425,reuseaddr,fork${2:+,ipv6only=1}" \
         SYSTEM:'echo "network A sees $SOCAT_PEERADDR"' &
-    soon "$1" sh -c "ss -Htln${2:-4} 'sport = :1425' | grep -q ."
+    soon 50 topology exec "$1" sh -c "ss -Htln${2:-4} 'sport = :1425' | grep -q ."
 }
 # reach WHAT PATTERN: what the joiner gets from router A's outside port 1425.
 reach() {
     expect "$1" "$2" joiner socat -T 3 - TCP:11.0.1.1:1425,connect-timeout=1
 }
+# natpmp WHAT PATTERN [PRIVATE LIFETIME]: natpmpc asks router A for outside port
+# 1425 to the host's PRIVATE (default 1425) for LIFETIME seconds (default 1200);
+# 0 0 removes the mapping.
+natpmp() { expect "$1" "$2" host natpmpc -g 192.168.1.1 -a 1425 "${3:-1425}" tcp "${4:-1200}"; }
+# upnp_map WHAT PATTERN [OPTION]: upnpc maps outside port 1425 to the host's.
+upnp_map() { expect "$1" "$2" host upnpc ${3:-} -u "$igd" -e quorvel -a 192.168.1.2 1425 1425 TCP 1200; }
 # Router A's IGD, told to upnpc once discovery has been seen to work: finding
 # it takes upnpc 2 s each time.
 igd=http://192.168.1.1:5000/rootDesc.xml
 # The joiner arrives masqueraded as router B.
 reached="network A sees 11.0.2.1"
 
-echo "== UPnP IGD and NAT-PMP, round trip 100 ms"
-RTT_MS=100 topology up || exit 1
-round_trip 100
-topology exec neighbour timeout 3 socat -u \
-    UDP4-RECV:1425,reuseaddr,ip-add-membership=239.255.14.25:eth0 - >"/run/$base.multicast" &
-soon neighbour sh -c "ip maddr show dev eth0 | grep -q 239.255.14.25"
-topology exec host socat -u - UDP4-DATAGRAM:239.255.14.25:1425,ip-multicast-ttl=1 <<<"match"
-holds "an announcement with TTL 1 reaches network A" \
-    soon neighbour grep -qx match "/run/$base.multicast"
-rm -f "/run/$base.multicast"
-listen host
-expect "upnpc finds the IGD and its outside address" "ExternalIPAddress = 11.0.1.1$" host upnpc -s
-expect "upnpc maps 1425" "external 11.0.1.1:1425 TCP is redirected to internal 192.168.1.2:1425" \
-    host upnpc -u "$igd" -e quorvel -a 192.168.1.2 1425 1425 TCP 1200
-start=$(date +%s%N)
-reach "the joiner reaches the host through the mapping" "$reached"
-elapsed=$((($(date +%s%N) - start) / 1000000))
-holds "the connection took $elapsed ms, at least one round trip" test "$elapsed" -ge 100
-expect "upnpc removes the mapping" "UPNP_DeletePortMapping\(\) returned : 0" host upnpc -u "$igd" -d 1425 TCP
-reach "without a mapping router A stays silent" "timed out"
-expect "natpmpc maps 1425" "Mapped public port 1425 protocol TCP to local port 1425 liftime 1200" \
-    host natpmpc -g 192.168.1.1 -a 1425 1425 tcp 1200
-reach "the joiner reaches the host through the NAT-PMP mapping" "$reached"
-expect "natpmpc removes the mapping" "Mapped public port 0 protocol TCP to local port 0 liftime 0" \
-    host natpmpc -g 192.168.1.1 -a 1425 0 tcp 0
-reach "and router A is silent again" "timed out"
-# Over IPv6 router A translates nothing: only a pinhole lets the joiner in.
-listen host 6
-reach6() { expect "$1" "$2" joiner socat -T 3 - "TCP6:[2001:db8:1::10]:1425,connect-timeout=1"; }
-reach6 "without a pinhole router A drops IPv6 from outside" "timed out"
-expect "upnpc -6 opens a pinhole to the host" "Pinhole ID = 1$" \
-    host upnpc -6 -u "http://[2001:db8:1::1]:5000/rootDesc.xml" -A "" 0 2001:db8:1::10 1425 6 1200
-reach6 "the joiner reaches the host over IPv6 through it" "network A sees \[2001:0db8:0002:0+:0+:0+:0+:0010\]"
-topology down
+up() { topology up "$@" || { echo "FAIL the namespace internet did not come up" && return 1; }; }
 
-echo "== carrier-grade NAT, round trip 300 ms"
-RTT_MS=300 topology up cgnat || exit 1
-round_trip 300
-expect "upnpc finds the IGD but no usable connection" \
-    "Found a \(not connected\?\) IGD.*|No valid UPNP Internet Gateway Device found" host upnpc -s
-expect "miniupnpd refuses the mapping" "failed with code 501 \(Action Failed\)" \
-    host upnpc -i -u "$igd" -e quorvel -a 192.168.1.2 1425 1425 TCP 1200
-expect "NAT-PMP reports a network failure" "readnatpmpresponseorretry\(\) failed : network failure" \
-    host natpmpc -g 192.168.1.1 -a 1425 1425 tcp 1200
-reach "the carrier's address refuses the joiner" "Connection refused"
-holds "miniupnpd tells why" grep -q "Reserved / private IP address 100.64.1.1 on ext interface wan0" \
-    "/run/quorvel-net/$base/miniupnpd.log"
-topology down
+# One function for each kind of router, run side by side in topologies of their own.
+upnp_igd() {
+    echo "== UPnP IGD and NAT-PMP, round trip 100 ms"
+    RTT_MS=100 up || return
+    round_trip 100
+    topology exec neighbour timeout 3 socat -u \
+        UDP4-RECV:1425,reuseaddr,ip-add-membership=239.255.14.25:eth0 - >"$work/multicast" &
+    soon 50 topology exec neighbour sh -c "ip maddr show dev eth0 | grep -q 239.255.14.25"
+    topology exec host socat -u - UDP4-DATAGRAM:239.255.14.25:1425,ip-multicast-ttl=1 <<<"match"
+    holds "an announcement with TTL 1 reaches network A" soon 50 grep -qx match "$work/multicast"
+    listen host
+    expect "upnpc finds the IGD and its outside address" "ExternalIPAddress = 11.0.1.1$" host upnpc -s
+    upnp_map "upnpc maps 1425" "external 11.0.1.1:1425 TCP is redirected to internal 192.168.1.2:1425"
+    local start elapsed
+    start=$(date +%s%N)
+    reach "the joiner reaches the host through the mapping" "$reached"
+    elapsed=$((($(date +%s%N) - start) / 1000000))
+    holds "the connection took $elapsed ms, at least one round trip" test "$elapsed" -ge 100
+    expect "upnpc removes the mapping" "UPNP_DeletePortMapping\(\) returned : 0" host upnpc -u "$igd" -d 1425 TCP
+    reach "without a mapping router A stays silent" "timed out"
+    natpmp "natpmpc maps 1425" "Mapped public port 1425 protocol TCP to local port 1425 liftime 1200"
+    reach "the joiner reaches the host through the NAT-PMP mapping" "$reached"
+    natpmp "natpmpc removes the mapping" "Mapped public port 0 protocol TCP to local port 0 liftime 0" 0 0
+    reach "and router A is silent again" "timed out"
+    # Over IPv6 router A translates nothing: only a pinhole lets the joiner in.
+    listen host 6
+    reach6() { expect "$1" "$2" joiner socat -T 3 - "TCP6:[2001:db8:1::10]:1425,connect-timeout=1"; }
+    reach6 "without a pinhole router A drops IPv6 from outside" "timed out"
+    expect "upnpc -6 opens a pinhole to the host" "Pinhole ID = 1$" \
+        host upnpc -6 -u "http://[2001:db8:1::1]:5000/rootDesc.xml" -A "" 0 2001:db8:1::10 1425 6 1200
+    reach6 "the joiner reaches the host over IPv6 through it" "network A sees \[2001:0db8:0002:0+:0+:0+:0+:0010\]"
+}
 
-# Finding no IGD takes upnpc 8 s: the two routers without UPnP are asked at once.
-echo "== no UPnP at all, and NAT-PMP alone"
-topology up noupnp || exit 1
-QUORVEL_NET="$base-b" topology up natpmp-only || exit 1
-QUORVEL_NET="$base-b" expect "natpmp-only: no UPnP answers" "No IGD UPnP Device found" \
-    host upnpc -s >"/run/$base.natpmp-only" &
-expect "noupnp: no UPnP answers" "No IGD UPnP Device found" host upnpc -s
-expect "noupnp: NAT-PMP is refused" "the gateway does not support nat-pmp" \
-    host natpmpc -g 192.168.1.1 -a 1425 1425 tcp 1200
-wait $!
-cat "/run/$base.natpmp-only"
-grep -q '^FAIL' "/run/$base.natpmp-only" && failed=1
-rm -f "/run/$base.natpmp-only"
-QUORVEL_NET="$base-b" expect "natpmp-only: natpmpc maps 1425" \
-    "Mapped public port 1425 protocol TCP to local port 1425" \
-    host natpmpc -g 192.168.1.1 -a 1425 1425 tcp 1200
-QUORVEL_NET="$base-b" listen host
-QUORVEL_NET="$base-b" reach "natpmp-only: the joiner reaches the host" "$reached"
-topology down
-QUORVEL_NET="$base-b" topology down
+carrier() {
+    echo "== carrier-grade NAT, round trip 300 ms"
+    RTT_MS=300 up cgnat || return
+    round_trip 300
+    expect "upnpc finds the IGD but no usable connection" \
+        "Found a \(not connected\?\) IGD.*|No valid UPNP Internet Gateway Device found" host upnpc -s
+    upnp_map "miniupnpd refuses the mapping" "failed with code 501 \(Action Failed\)" -i
+    natpmp "NAT-PMP reports a network failure" "readnatpmpresponseorretry\(\) failed : network failure"
+    reach "the carrier's address refuses the joiner" "Connection refused"
+    holds "miniupnpd tells why" grep -q "Reserved / private IP address 100.64.1.1 on ext interface wan0" \
+        "/run/quorvel-net/$QUORVEL_NET/miniupnpd.log"
+}
 
-echo "== outside port 1425 held by the neighbour"
-topology up port-taken || exit 1
-expect "upnpc meets the conflict" "failed with code 718 \(ConflictInMappingEntry\)" \
-    host upnpc -u "$igd" -e quorvel -a 192.168.1.2 1425 1425 TCP 1200
-expect "NAT-PMP offers the next port" "Mapped public port 1426 protocol TCP to local port 1425" \
-    host natpmpc -g 192.168.1.1 -a 1425 1425 tcp 1200
+# Finding no IGD takes upnpc 8 s.
+noupnp() {
+    echo "== no UPnP at all"
+    up noupnp || return
+    expect "noupnp: no UPnP answers" "No IGD UPnP Device found" host upnpc -s
+    natpmp "noupnp: NAT-PMP is refused" "the gateway does not support nat-pmp"
+}
 
-[ "$failed" = 0 ] && echo "all held" || echo "something did not hold"
-exit "$failed"
+natpmp_only() {
+    echo "== NAT-PMP alone"
+    up natpmp-only || return
+    expect "natpmp-only: no UPnP answers" "No IGD UPnP Device found" host upnpc -s
+    natpmp "natpmp-only: natpmpc maps 1425" "Mapped public port 1425 protocol TCP to local port 1425"
+    listen host
+    reach "natpmp-only: the joiner reaches the host" "$reached"
+}
+
+port_taken() {
+    echo "== outside port 1425 held by the neighbour"
+    up port-taken || return
+    upnp_map "upnpc meets the conflict" "failed with code 718 \(ConflictInMappingEntry\)"
+    natpmp "NAT-PMP offers the next port" "Mapped public port 1426 protocol TCP to local port 1425"
+}
+
+in_lane a upnp_igd
+in_lane b noupnp
+in_lane c natpmp_only
+in_lane d carrier
+in_lane e port_taken
+lanes_end && echo "all held"

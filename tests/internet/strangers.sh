@@ -21,11 +21,12 @@
 # flood's own counts, the host's lobby lines (connections judged, and dropped
 # for each reason) and its peak memory (VmHWM) before and after.
 # Exits 0 when every case holds, 77 (skipped) without root and /dev/net/tun.
-here="$(cd "$(dirname "$0")" && pwd)"
-source "$here/hostlib.sh" qvstrangers "$1" "$2"
-flood_tool="$(realpath "$3")"
-export QT_LOGGING_RULES="quorvel.status.info=true;quorvel.match.info=true;quorvel.lobby.info=true"
-log="$work/host.log" friend="$work/friend.log"
+set -uo pipefail
+source "$(dirname "$0")/../common/lib.sh"
+own_internet qvstrangers
+program="$(realpath "$1")" sparring="$(realpath "$2")" flood_tool="$(realpath "$3")"
+export QT_MESSAGE_PATTERN="%{time boot} %{message}"
+session status.info match.info lobby.info
 at="Friends on the internet join at 11.0.1.1, or at [2001:db8:1::10] over IPv6"
 
 # said status|internet: the host screen's last such line.
@@ -45,7 +46,7 @@ friend_joins() {
     [ -z "$why" ] || return 1
     screen="\"$(said status)\" / \"$(said internet)\""
     topology exec joiner "$sparring" --once --join 11.0.1.1 2>&1 | stamp >"$friend" &
-    await_line "$friend" ' records: ' 150 || { why="the friend did not reach the fight"; return 1; }
+    soon 150 grep -q ' records: ' "$friend" || { why="the friend did not reach the fight"; return 1; }
     grep -q ' records: .*| opponent AHenrietta' "$friend" || { why="the friend fought someone else"; return 1; }
     took=$(ms "$(seconds "$friend" 'Connecting to')" "$(seconds "$friend" ' records: ')")
 }
@@ -83,7 +84,7 @@ flood() {
 
 # run CASE: hosts, plays the case and prints its row, or FAIL with the logs.
 run() {
-    local why="" took=- note="" screen=""
+    local why="" took=- note="" screen="" log="$work/host.log" friend="$work/friend.log"
     host_start
     [ -n "$why" ] || [ "$(said internet)" = "$at" ] || why="the line is \"$(said internet)\""
     [ -n "$why" ] || mapped 1425 || why="router A does not forward 1425"
@@ -92,16 +93,14 @@ run() {
         echo "FAIL $1: $why"
         # The flood's thousands of lobby lines left out.
         grep -hv ' lobby: [a-z]* \(?\|11.0.1.254\)' "$log" "$friend" 2>/dev/null
-        failed=1
     else
         printf '%-6s fight in %5s ms  host said %s\n' "$1" "$took" "$screen"
         [ -z "$note" ] || echo "       $note"
     fi
-    host_stop
-    rm -f "$friend"
 }
 
-run junk
-run silent
-run flood
-exit $failed
+# The cases run side by side, each in a topology and an X server of its own.
+in_lane a run flood
+in_lane b run junk
+in_lane c run silent
+lanes_end

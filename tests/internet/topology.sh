@@ -88,15 +88,22 @@ await() {
     return 1
 }
 
+# addresses NODE DEVICE ADDRESS ADDRESS6: gives the node's device both
+# addresses (ADDRESS may name a peer) and brings it up. IPv6 addresses skip
+# duplicate detection, so they work at once.
+addresses() {
+    ip -n "$(ns "$1")" addr add $3 dev "$2"
+    ip -n "$(ns "$1")" addr add "$4" dev "$2" nodad
+    ip -n "$(ns "$1")" link set dev "$2" up
+}
+
 # A home network's device: one veth to its router's LAN, the router as gateway
 # (IPv4 and IPv6: PREFIX::1), and the match announcements' multicast group
-# routed on the LAN. Addresses skip duplicate detection, so they work at once.
+# routed on the LAN.
 add_device() {
     local node="$1" router="$2" router_if="$3" address="$4" gateway="$5" address6="$6"
     ip -n "$(ns "$router")" link add "$router_if" type veth peer name eth0 netns "$(ns "$node")"
-    ip -n "$(ns "$node")" addr add "$address/24" dev eth0
-    ip -n "$(ns "$node")" addr add "$address6/64" dev eth0 nodad
-    ip -n "$(ns "$node")" link set dev eth0 up
+    addresses "$node" eth0 "$address/24" "$address6/64"
     ip -n "$(ns "$router")" link set dev "$router_if" up
     ip -n "$(ns "$node")" route add default via "$gateway"
     ip -n "$(ns "$node")" -6 route add default via "${address6%::*}::1"
@@ -228,9 +235,7 @@ up() {
     # Network A: a bridge on router A's LAN side joins the host and the
     # neighbour; multicast is flooded to every port, as a home switch does.
     ip -n "$(ns routera)" link add br0 type bridge mcast_snooping 0
-    ip -n "$(ns routera)" addr add 192.168.1.1/24 dev br0
-    ip -n "$(ns routera)" addr add 2001:db8:1::1/64 dev br0 nodad
-    ip -n "$(ns routera)" link set dev br0 up
+    addresses routera br0 192.168.1.1/24 2001:db8:1::1/64
     add_device host routera host0 192.168.1.2 192.168.1.1 2001:db8:1::10
     add_device neighbour routera neighbour0 192.168.1.3 192.168.1.1 2001:db8:1::11
     for node in host0 neighbour0; do
@@ -242,14 +247,10 @@ up() {
     local outside=11.0.1 carrier=11.0.1.1
     [ "$cgnat" = 0 ] || outside=100.64.1
     ip -n "$(ns routera)" link add wan0 type veth peer name routera0 netns "$(ns internet)"
-    ip -n "$(ns routera)" addr add "$outside.1/24" dev wan0
-    ip -n "$(ns routera)" link set dev wan0 up
+    addresses routera wan0 "$outside.1/24" 2001:db8:ff:1::1/64
+    addresses internet routera0 "$outside.254/24" 2001:db8:ff:1::254/64
     ip -n "$(ns routera)" route add default via "$outside.254"
-    ip -n "$(ns internet)" addr add "$outside.254/24" dev routera0
-    ip -n "$(ns internet)" link set dev routera0 up
-    ip -n "$(ns routera)" addr add 2001:db8:ff:1::1/64 dev wan0 nodad
     ip -n "$(ns routera)" -6 route add default via 2001:db8:ff:1::254
-    ip -n "$(ns internet)" addr add 2001:db8:ff:1::254/64 dev routera0 nodad
     ip -n "$(ns internet)" -6 route add 2001:db8:1::/64 via 2001:db8:ff:1::1
     in_node internet sysctl -qw net.ipv4.ip_forward=1 net.ipv6.conf.all.forwarding=1
     if [ "$cgnat" = 1 ]; then
@@ -273,23 +274,17 @@ RULES
     echo $! >"$state/delaylink.pid"
     await ready "$state/delaylink.log"
     ip -n "$(ns internet)" link set dev wan0 netns "$(ns routerb)"
-    ip -n "$(ns internet)" addr add 11.0.2.254/32 peer 11.0.2.1 dev routerb0
-    ip -n "$(ns internet)" link set dev routerb0 up
-    ip -n "$(ns routerb)" addr add 11.0.2.1/32 peer 11.0.2.254 dev wan0
-    ip -n "$(ns routerb)" link set dev wan0 up
+    addresses internet routerb0 "11.0.2.254/32 peer 11.0.2.1" 2001:db8:ff:2::254/64
+    addresses routerb wan0 "11.0.2.1/32 peer 11.0.2.254" 2001:db8:ff:2::1/64
     ip -n "$(ns routerb)" route add default via 11.0.2.254
     # The wire carries IPv6 as it is (the TUN devices tell the two apart by the
     # packet's version); on a point-to-point device the routes need no neighbour.
-    ip -n "$(ns internet)" addr add 2001:db8:ff:2::254/64 dev routerb0 nodad
     ip -n "$(ns internet)" -6 route add 2001:db8:2::/64 dev routerb0
-    ip -n "$(ns routerb)" addr add 2001:db8:ff:2::1/64 dev wan0 nodad
     ip -n "$(ns routerb)" -6 route add default dev wan0
 
     # Network B: the joiner alone behind router B.
     add_device joiner routerb lan0 192.168.2.2 192.168.2.1 2001:db8:2::10
-    ip -n "$(ns routerb)" addr add 192.168.2.1/24 dev lan0
-    ip -n "$(ns routerb)" addr add 2001:db8:2::1/64 dev lan0 nodad
-    ip -n "$(ns routerb)" link set dev lan0 up
+    addresses routerb lan0 192.168.2.1/24 2001:db8:2::1/64
 
     router_firewall routera br0 wan0
     router_firewall routerb lan0 wan0
