@@ -13,7 +13,7 @@
 # BUILD    build folder with quorvel and quorvel-sparring (default build/)
 # ANALYSE_ONLY=1 prints the rows of matches already in OUT, running none.
 # CAPTURE=1 also records each match's port 1425 traffic (match.pcap; needs
-# tcpdump, and exchange_segments.sh tshark: apt-get install tcpdump tshark), started
+# tcpdump, and tools/exchange_segments.sh tshark: apt-get install tcpdump tshark), started
 # inside the namespace before the match; the logs' times (UTC, ms) can be set
 # beside the capture's.
 #

@@ -4,7 +4,7 @@
 # the fight's first charge message ("J"), in both directions, and whether each
 # carries exactly one message as its sender wrote it. Needs tshark.
 #
-#   tests/badnet/exchange_segments.sh MATCH_DIR
+#   tools/exchange_segments.sh MATCH_DIR
 #
 # MATCH_DIR is one match's folder from long_runs.sh run with CAPTURE=1. The
 # messages' bounds come from each side's "send" log lines (their order is the
