@@ -3,22 +3,17 @@
 // fits), and whatever has that canonical form must be taken; a datagram built
 // from the input's own port and name reads back as them.
 
+#include "check.h"
 #include "core/Announcement.h"
 
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace {
-
-void check(bool condition) {
-    if (!condition)
-        std::abort();
-}
 
 // The canonical datagram for `bytes`, worked out without the reader: the marker
 // and version, then whatever number follows, written back in plain decimal, then
@@ -31,11 +26,9 @@ std::optional<uint16_t> canonicalPort(std::string_view bytes, std::string_view& 
     const std::string_view rest = bytes.substr(head.size());
     unsigned long port = 0;
     const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), port);
-    if (error != std::errc() || port < 1 || port > 65535)
-        return std::nullopt;
     const size_t digits = size_t(end - rest.data());
-    if (rest.substr(0, digits) != std::to_string(port) || digits >= rest.size() ||
-        rest[digits] != ' ')
+    if (error != std::errc() || port < 1 || port > 65535 || digits >= rest.size() ||
+        rest.substr(0, digits) != std::to_string(port) || rest[digits] != ' ')
         return std::nullopt;
     name = rest.substr(digits + 1);
     return uint16_t(port);
@@ -52,8 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool canonical = port && !name.empty() && bytes.size() <= announcement::DatagramMax;
     check(read.has_value() == canonical);
     if (read) {
-        check(read->port == *port);
-        check(read->name == name.substr(0, announcement::NameMax));
+        check(read->port == *port && read->name == name.substr(0, announcement::NameMax));
         if (name.size() <= announcement::NameMax)
             check(announcement::build(read->port, read->name) == bytes);
     }

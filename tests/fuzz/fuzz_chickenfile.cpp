@@ -4,52 +4,26 @@
 // as a plain file (divisor 1, offset 0, its name quoted), reads back the same,
 // with its fields on one line or one to a line.
 
+#include "check.h"
 #include "core/ChickenFile.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
 namespace {
 
-void check(bool condition) {
-    if (!condition)
-        std::abort();
-}
-
-std::string booleanText(int16_t value) {
-    return value != 0 ? "#TRUE#" : "#FALSE#";
-}
-
 // The chicken as the single-player game would store it with divisor 1 and
 // offset 0, fields separated by `separator`.
 std::string written(const ChickenRecord& c, const std::string& separator) {
-    const auto n = [](int16_t value) { return std::to_string(value); };
-    const std::string fields[] = {"1",
-                                  "0",
-                                  "\"" + c.Name + "\"",
-                                  n(c.KickPower),
-                                  n(c.PeckPower),
-                                  n(c.Speed),
-                                  n(c.Obedience),
-                                  n(c.HitPoints),
-                                  "0",
-                                  n(c.CheatFlag),
-                                  n(c.PortraitIndex),
-                                  "0",
-                                  "0",
-                                  "0",
-                                  "0",
-                                  "0",
-                                  n(c.KickSkill),
-                                  n(c.PeckSkill),
-                                  booleanText(c.CanPeck),
-                                  booleanText(c.CanCombo)};
-    std::string file;
-    for (const std::string& field : fields)
-        file += field + separator;
+    std::string file = "1" + separator + "0" + separator + "\"" + c.Name + "\"" + separator;
+    for (const int16_t value : {c.KickPower, c.PeckPower, c.Speed, c.Obedience, c.HitPoints,
+                                int16_t(0), c.CheatFlag, c.PortraitIndex, int16_t(0), int16_t(0),
+                                int16_t(0), int16_t(0), int16_t(0), c.KickSkill, c.PeckSkill})
+        file += std::to_string(value) + separator;
+    for (const int16_t flag : {c.CanPeck, c.CanCombo})
+        file += (flag != 0 ? "#TRUE#" : "#FALSE#") + separator;
     return file;
 }
 

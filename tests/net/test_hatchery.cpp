@@ -115,12 +115,11 @@ private slots:
         const std::vector<ChickenRecord> flock = sampleFlock();
         for (std::size_t i = 0; i < hatchery::Flock.size(); ++i) {
             const ChickenRecord& c = flock[i];
-            const hatchery::FlockStats& copy = hatchery::Flock[i];
-            QCOMPARE(QList<double>({copy.kickPower, copy.peckPower, copy.speed, copy.obedience,
-                                    copy.hitPoints, copy.kickSkill, copy.peckSkill, copy.canCombo}),
-                     QList<double>({double(c.KickPower), double(c.PeckPower), double(c.Speed),
-                                    double(c.Obedience), double(c.HitPoints), double(c.KickSkill),
-                                    double(c.PeckSkill), c.CanCombo != 0 ? 1.0 : 0.0}));
+            const auto [kick, peck, speed, obedience, hitPoints, kickSkill, peckSkill, combo] =
+                hatchery::Flock[i];
+            QVERIFY(kick == c.KickPower && peck == c.PeckPower && speed == c.Speed &&
+                    obedience == c.Obedience && hitPoints == c.HitPoints &&
+                    kickSkill == c.KickSkill && peckSkill == c.PeckSkill && combo == -c.CanCombo);
         }
     }
 

@@ -37,25 +37,20 @@ class TestLobby : public QObject {
     Q_OBJECT
 
 private slots:
+    // Guests "N:SENDS" from 127.0.0.N ("-" closes) | ms waited | per guest: left open (1)
+    // or closed (0) | the joiner's first arrival.
     void judges_data() {
-        QTest::addColumn<QStringList>("guests"); // "N:SENDS": from 127.0.0.N; "-" closes
-        QTest::addColumn<int>("waitMs");
-        QTest::addColumn<QString>("open");      // per guest: left open (1) or closed (0)
-        QTest::addColumn<QByteArray>("joiner"); // its first arrival
-        QTest::newRow("the name makes the joiner, the others are closed")
-            << QStringList{"2:", "3:ABob", "4:"} << 100 << "000" << QByteArray("ABob");
-        QTest::newRow("junk, a close, a probe and a ready signal are strays")
-            << QStringList{"2:GET / HTTP/1.0\r\n\r\n", "2:-", "2:90", "2:0", "3:A"} << 100
-            << "00000" << QByteArray("A");
-        QTest::newRow("silence past the judging time is a stray")
-            << QStringList{"2:", "3:"} << 900 << "00" << QByteArray();
-        QTest::newRow("a flood of nine crowds out its own oldest, never the friend")
-            << QStringList{"3:", "2:", "2:", "2:", "2:", "2:", "2:", "2:", "2:"} << 100
-            << "101111111" << QByteArray();
+        QTest::addColumn<QString>("steps");
+        QTest::addRow("the name makes the joiner") << "2:,3:ABob,4: | 100 | 000 | ABob";
+        QTest::addRow("junk, a close, a probe, a ready signal are strays")
+            << "2:GET / HTTP/1.0\r\n\r\n,2:-,2:90,2:0,3:A | 100 | 00000 | A";
+        QTest::addRow("silence past the judging time is a stray") << "2:,3: | 900 | 00 | ";
+        QTest::addRow("a flood of nine crowds out its own oldest, never the friend")
+            << "3:,2:,2:,2:,2:,2:,2:,2:,2: | 100 | 101111111 | ";
     }
     void judges() {
-        QFETCH(QStringList, guests);
-        QFETCH(int, waitMs);
+        QFETCH(QString, steps);
+        const QStringList guests = steps.section(" | ", 0, 0).split(',');
         Door door;
         QVERIFY(door.listen(QHostAddress::LocalHost));
         std::deque<QTcpSocket> sockets;
@@ -70,12 +65,12 @@ private slots:
             else
                 socket.write(says.toLatin1());
         }
-        QTest::qWait(waitMs);
+        QTest::qWait(steps.section(" | ", 1, 1).toInt());
         QString open;
         for (const QTcpSocket& socket : sockets)
             open += socket.state() == QAbstractSocket::ConnectedState ? "1" : "0";
-        QTEST(open, "open");
-        QTEST(door.joiner, "joiner");
+        QCOMPARE(open, steps.section(" | ", 2, 2));
+        QCOMPARE(door.joiner, steps.section(" | ", 3).toLatin1());
     }
 };
 

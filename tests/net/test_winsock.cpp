@@ -203,12 +203,9 @@ private slots:
     void connectFailures_data() {
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("reason");
-        QTest::addRow("refused") << "127.0.0.1"
-                                 << "Connection refused";
-        QTest::addRow("unknown host") << "no-such-host.invalid"
-                                      << "Host not found";
-        QTest::addRow("no answer") << "127.0.0.1"
-                                   << "Connection timed out";
+        QTest::addRow("refused") << "127.0.0.1" << QStringLiteral("Connection refused");
+        QTest::addRow("unknown host") << "no-such-host.invalid" << QStringLiteral("Host not found");
+        QTest::addRow("no answer") << "127.0.0.1" << QStringLiteral("Connection timed out");
     }
     void connectFailures() {
         QFETCH(QString, address);
