@@ -28,27 +28,20 @@ private slots:
     }
     void cleanup() { Vars::setRandomSource({}); }
 
-    void randomFormula_data() {
-        QTest::addColumn<int>("lo");
-        QTest::addColumn<int>("n");
-        QTest::addColumn<double>("r");
-        QTest::addColumn<int>("expected");
-        QTest::newRow("n zero always lo") << 1 << 0 << 0.999 << 1;
-        QTest::newRow("lowest draw") << 1 << 100 << 0.0 << 1;
-        QTest::newRow("highest draw") << 1 << 100 << 0.99999 << 100;
-        QTest::newRow("negative n floors down") << 1 << -3 << 0.99999 << -2;
-        QTest::newRow("negative n small draw") << 1 << -3 << 0.1 << 0;
-        QTest::newRow("negative n zero draw") << 1 << -3 << 0.0 << 1;
-        QTest::newRow("negative lo") << -5 << 3 << 0.5 << -4;
-    }
+    // Random(lo, n) with the source's draw r: lo + Int(n * r), floored downwards.
     void randomFormula() {
-        QFETCH(int, lo);
-        QFETCH(int, n);
-        QFETCH(double, r);
-        QFETCH(int, expected);
-        ProgramRandom script;
-        script.fraction(r);
-        QCOMPARE(Vars::Random(lo, n), expected);
+        const struct {
+            int lo, n;
+            double r;
+            int expected;
+        } draws[] = {{1, 0, 0.999, 1},     {1, 100, 0.0, 1}, {1, 100, 0.99999, 100},
+                     {1, -3, 0.99999, -2}, {1, -3, 0.1, 0},  {1, -3, 0.0, 1},
+                     {-5, 3, 0.5, -4}};
+        for (const auto& [lo, n, r, expected] : draws) {
+            ProgramRandom script;
+            script.fraction(r);
+            QCOMPARE(Vars::Random(lo, n), expected);
+        }
     }
 
     void randomRealSourceStaysInRangeAndSpreads() {
@@ -74,17 +67,10 @@ private slots:
         QVERIFY(distinct.size() > 45);
     }
 
-    void appPathEndsInOneSlash() {
-        Vars::GetAppPath();
-        const QString path = QString::fromStdString(Vars::AppPath);
-        QVERIFY(path.endsWith('/'));
-        QVERIFY(!path.endsWith(QStringLiteral("//")));
-        QCOMPARE(path, QCoreApplication::applicationDirPath() + '/');
-    }
-
     void cuesPlayFromTheProgramFolderEvenAfterTheDataPathWasStored() {
         Vars::GetAppPath();
         const QString folder = QString::fromStdString(Vars::AppPath);
+        QCOMPARE(folder, QCoreApplication::applicationDirPath() + '/'); // one slash
         Vars::AppPath += "chicken.dat";
         Vars::PlayClickSound();
         Vars::PlayDeflectSound();
