@@ -120,7 +120,7 @@ private slots:
 
     // Each portrait: a small colour baseline JPEG, distinct from the others, in
     // the program's resources, and the gallery's picture at its index at its
-    // natural size.
+    // natural size, named by its index.
     void portraits() {
         const frmpics& gallery = Forms::get<frmpics>();
         QList<QImage> seen;
@@ -139,6 +139,7 @@ private slots:
             QVERIFY(QFile::exists(QStringLiteral(":/pictures/") + portraitName(i)));
             QCOMPARE(gallery.picture(i).toImage().convertToFormat(image.format()), image);
             QCOMPARE(gallery.pic(i)->pixmap().cacheKey(), gallery.picture(i).cacheKey());
+            QCOMPARE(gallery.pic(i)->objectName(), QStringLiteral("pic(%1)").arg(i));
             QVERIFY(!gallery.pic(i)->hasScaledContents());
         }
     }
@@ -211,13 +212,8 @@ private slots:
 
     void galleryLookup() {
         const frmpics& gallery = Forms::get<frmpics>();
-        for (int index : {0, 14, -1, 15, 32767, -32768}) {
-            const bool hasPortrait = index == 0 || index == 14;
-            QCOMPARE(!gallery.picture(index).isNull(), hasPortrait);
-            QCOMPARE(gallery.pic(index) != nullptr, hasPortrait);
-            if (hasPortrait)
-                QCOMPARE(gallery.pic(index)->objectName(), QStringLiteral("pic(%1)").arg(index));
-        }
+        for (int index : {-1, 15, 32767, -32768}) // no portrait there
+            QVERIFY(gallery.picture(index).isNull() && gallery.pic(index) == nullptr);
         // Five a row, in twips; the third row starts at the right.
         const int grid[][3] = {
             {0, 0, 0}, {4, 3360, 0}, {5, 0, 840}, {10, 3360, 1680}, {14, 0, 1680}};

@@ -79,10 +79,16 @@ class TestTitle : public QObject {
 
     static QString dataFile() { return QCoreApplication::applicationDirPath() + "/chicken.dat"; }
 
-    static void useChicken(const QString& sample) {
-        QFile::remove(dataFile());
-        if (!sample.isEmpty())
-            QVERIFY(QFile::copy(QStringLiteral(QUORVEL_ASSETS "/chickens/") + sample, dataFile()));
+    // Puts a sample from the flock (or a file by its full path) at `path`, or
+    // nothing when `sample` is empty; a missing sample leaves no file either.
+    static void put(const QString& sample, const QString& path = dataFile()) {
+        QFile::remove(path);
+        if (sample.isEmpty())
+            return;
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+        const QString source =
+            sample.startsWith('/') ? sample : QStringLiteral(QUORVEL_ASSETS "/chickens/") + sample;
+        QVERIFY(!QFile::exists(source) || QFile::copy(source, path));
     }
     static void errorEndsTheProgram() {
         QCOMPARE(recorded().boxes,
@@ -105,13 +111,13 @@ private slots:
             const QString given = answers.isEmpty() ? QString() : answers.takeFirst();
             return given == "<default>" ? defaultAnswer : given;
         };
-        useChicken(QStringLiteral("rosie.dat"));
+        put(QStringLiteral("rosie.dat"));
     }
     void cleanupTestCase() {
         resetAll();
         // The folder is shared with the other screen suites: leave the sample the
         // build put there.
-        useChicken(QStringLiteral("rosie.dat"));
+        put(QStringLiteral("rosie.dat"));
     }
 
     void splashHandsOverToTheTitleAfter2200ms() {
@@ -153,21 +159,10 @@ private slots:
         const Place& r = row(Places);
         const QString option(r.option), fought(r.fought);
         QTemporaryDir dir;
-        const auto place = [&](const QString& sample, const QString& path) {
-            if (sample.isEmpty())
-                return;
-            QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
-            QFile::remove(path);
-            const QString source = sample.startsWith('/')
-                                       ? sample
-                                       : QStringLiteral(QUORVEL_ASSETS "/chickens/") + sample;
-            QVERIFY(!QFile::exists(source) || QFile::copy(source, path));
-        };
         qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath("data")));
-        useChicken(QString());
-        place(r.program, dataFile());
-        place(r.own, dir.filePath("data/quorvel/chicken.dat"));
-        place(option, dir.filePath("option.dat"));
+        put(r.program);
+        put(r.own, dir.filePath("data/quorvel/chicken.dat"));
+        put(option, dir.filePath("option.dat"));
         if (!option.isEmpty())
             Vars::ChickenOption = QFile::encodeName(dir.filePath("option.dat")).toStdString();
 
@@ -233,7 +228,7 @@ private slots:
         // again; removed in the meantime, the data-file error ends the program.
         Vars::OwnChicken.HitPoints = -7;
         if (r.removed)
-            useChicken(QString());
+            put(QString());
         Forms::get<frmWinsock1>().close();
         if (r.removed)
             return errorEndsTheProgram();
