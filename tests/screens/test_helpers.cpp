@@ -67,23 +67,22 @@ private slots:
         QVERIFY(distinct.size() > 45);
     }
 
-    void cuesPlayFromTheProgramFolderEvenAfterTheDataPathWasStored() {
+    // Every cue plays from the program folder, even after the data path was
+    // stored in it; the hit sound picks each of five evenly.
+    void cuesPlayFromTheProgramFolder() {
         Vars::GetAppPath();
         const QString folder = QString::fromStdString(Vars::AppPath);
         QCOMPARE(folder, QCoreApplication::applicationDirPath() + '/'); // one slash
         Vars::AppPath += "chicken.dat";
         Vars::PlayClickSound();
         Vars::PlayDeflectSound();
-        QCOMPARE(played, (QStringList{folder + "0.wav", folder + "9.wav"}));
-    }
-
-    void hitSoundPicksEachOfFiveEvenly() {
         const int cues = 5000;
         for (int i = 0; i < cues; ++i)
             Vars::PlayHitSound();
+        QCOMPARE(played.mid(0, 2), (QStringList{folder + "0.wav", folder + "9.wav"}));
         QMap<QString, int> counts;
-        for (const QString& path : std::as_const(played))
-            ++counts[path.section('/', -1)];
+        for (const QString& path : played.mid(2))
+            ++counts[path.mid(folder.size())];
         QCOMPARE(counts.keys(), (QStringList{"10.wav", "2.wav", "3.wav", "4.wav", "7.wav"}));
         for (int count : std::as_const(counts))
             QVERIFY2(qAbs(count - cues / 5) < cues / 20, qPrintable(QString::number(count)));
