@@ -29,20 +29,13 @@ QString portraitName(int index) {
     return QStringLiteral("portrait%1.jpg").arg(index, 2, 10, QLatin1Char('0'));
 }
 
-quint16 le16(const QByteArray& data, qsizetype at) {
-    return qFromLittleEndian<quint16>(data.constData() + at);
-}
-quint32 le32(const QByteArray& data, qsizetype at) {
-    return qFromLittleEndian<quint32>(data.constData() + at);
-}
-quint16 be16(const QByteArray& data, qsizetype at) {
-    return qFromBigEndian<quint16>(data.constData() + at);
+template <typename T> T le(const QByteArray& data, qsizetype at) {
+    return qFromLittleEndian<T>(data.constData() + at);
 }
 
 struct JpegInfo {
     bool jfif = false;
-    int frameMarker = 0; // 0xC0 baseline, 0xC2 progressive, ...
-    int components = 0;
+    int frameMarker = 0, components = 0; // marker 0xC0 baseline, 0xC2 progressive, ...
 };
 
 // Walks the marker segments from the start of image to the start of scan.
@@ -55,7 +48,7 @@ std::optional<JpegInfo> jpegInfo(const QByteArray& data) {
         if (quint8(data[at]) != 0xFF)
             return std::nullopt;
         const int marker = quint8(data[at + 1]);
-        const int length = be16(data, at + 2);
+        const int length = qFromBigEndian<quint16>(data.constData() + at + 2);
         if (marker == 0xDA)
             return info;
         if (marker == 0xE0 && data.mid(at + 4, 5) == QByteArray("JFIF\0", 5))
@@ -71,30 +64,27 @@ std::optional<JpegInfo> jpegInfo(const QByteArray& data) {
 }
 
 struct WavInfo {
-    int format = 0;
-    int channels = 0;
-    int rate = 0;
-    int bits = 0;
+    int format = 0, channels = 0, rate = 0, bits = 0;
     QByteArray samples;
 };
 
 std::optional<WavInfo> wavInfo(const QByteArray& data) {
     if (data.size() < 12 || !data.startsWith("RIFF") || data.mid(8, 4) != "WAVE" ||
-        le32(data, 4) != quint32(data.size() - 8))
+        le<quint32>(data, 4) != quint32(data.size() - 8))
         return std::nullopt;
     WavInfo info;
     bool haveFormat = false;
     qsizetype at = 12;
     while (at + 8 <= data.size()) {
         const QByteArray id = data.mid(at, 4);
-        const qsizetype size = le32(data, at + 4);
+        const qsizetype size = le<quint32>(data, at + 4);
         if (at + 8 + size > data.size())
             return std::nullopt;
         if (id == "fmt " && size >= 16) {
-            info.format = le16(data, at + 8);
-            info.channels = le16(data, at + 10);
-            info.rate = static_cast<int>(le32(data, at + 12));
-            info.bits = le16(data, at + 22);
+            info.format = le<quint16>(data, at + 8);
+            info.channels = le<quint16>(data, at + 10);
+            info.rate = static_cast<int>(le<quint32>(data, at + 12));
+            info.bits = le<quint16>(data, at + 22);
             haveFormat = true;
         } else if (id == "data") {
             info.samples = data.mid(at + 8, size);
@@ -105,6 +95,17 @@ std::optional<WavInfo> wavInfo(const QByteArray& data) {
         return std::nullopt;
     return info;
 }
+
+// Each icon's sizes in order and its colour depth.
+struct Icon {
+    const char* name;
+    int sizes[2];
+    int bitsPerPixel;
+};
+const Icon Icons[] = {{"splashicon.ico", {32}, 8},
+                      {"program.ico", {32}, 8},
+                      {"connection.ico", {32, 16}, 4},
+                      {"fight.ico", {32, 16}, 4}};
 
 const char* const SoundFiles[] = {"0.wav", "1.wav", "2.wav", "3.wav",
                                   "4.wav", "7.wav", "9.wav", "10.wav"};
@@ -119,7 +120,7 @@ private slots:
 
     // Each portrait: a small colour baseline JPEG, distinct from the others, in
     // the program's resources, and the gallery's picture at its index at its
-    // natural size.
+    // natural size, named by its index.
     void portraits() {
         const frmpics& gallery = Forms::get<frmpics>();
         QList<QImage> seen;
@@ -138,6 +139,7 @@ private slots:
             QVERIFY(QFile::exists(QStringLiteral(":/pictures/") + portraitName(i)));
             QCOMPARE(gallery.picture(i).toImage().convertToFormat(image.format()), image);
             QCOMPARE(gallery.pic(i)->pixmap().cacheKey(), gallery.picture(i).cacheKey());
+            QCOMPARE(gallery.pic(i)->objectName(), QStringLiteral("pic(%1)").arg(i));
             QVERIFY(!gallery.pic(i)->hasScaledContents());
         }
     }
@@ -157,39 +159,30 @@ private slots:
                          qPrintable(QStringLiteral("dark at %1,%2").arg(x).arg(y)));
     }
 
-    void icons_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QList<int>>("sizes");
-        QTest::addColumn<int>("bitsPerPixel");
-        QTest::newRow("splash icon") << "splashicon.ico" << QList<int>{32} << 8;
-        QTest::newRow("program icon") << "program.ico" << QList<int>{32} << 8;
-        QTest::newRow("connection") << "connection.ico" << QList<int>{32, 16} << 4;
-        QTest::newRow("fight") << "fight.ico" << QList<int>{32, 16} << 4;
-    }
     void icons() {
-        QFETCH(QString, name);
-        QFETCH(QList<int>, sizes);
-        QFETCH(int, bitsPerPixel);
+        for (const auto& [name, sizeArray, bitsPerPixel] : Icons) {
+            // As the program sees them, from its resources.
+            QImageReader reader(QStringLiteral(":/pictures/") + name);
+            const QList<int> sizes(std::begin(sizeArray),
+                                   std::find(std::begin(sizeArray), std::end(sizeArray), 0));
+            QCOMPARE(reader.imageCount(), sizes.size());
+            for (int size : sizes) {
+                const QImage image = reader.read();
+                QCOMPARE(image.size(), QSize(size, size));
+                reader.jumpToNextImage();
+            }
 
-        // As the program sees them, from its resources.
-        QImageReader reader(QStringLiteral(":/pictures/") + name);
-        QCOMPARE(reader.imageCount(), sizes.size());
-        for (int size : sizes) {
-            const QImage image = reader.read();
-            QCOMPARE(image.size(), QSize(size, size));
-            reader.jumpToNextImage();
-        }
-
-        // The colour depth, from the icon directory and each image's header.
-        const QByteArray data = contents(Assets + QStringLiteral("/pictures/") + name);
-        QVERIFY(data.size() > 6);
-        QCOMPARE(int(le16(data, 4)), sizes.size());
-        for (qsizetype i = 0; i < sizes.size(); ++i) {
-            const qsizetype entry = 6 + 16 * i;
-            QCOMPARE(int(le16(data, entry + 6)), bitsPerPixel);
-            const qsizetype image = le32(data, entry + 12);
-            QVERIFY(image + 40 <= data.size());
-            QCOMPARE(int(le16(data, image + 14)), bitsPerPixel);
+            // The colour depth, from the icon directory and each image's header.
+            const QByteArray data = contents(Assets + QStringLiteral("/pictures/") + name);
+            QVERIFY(data.size() > 6);
+            QCOMPARE(int(le<quint16>(data, 4)), sizes.size());
+            for (qsizetype i = 0; i < sizes.size(); ++i) {
+                const qsizetype entry = 6 + 16 * i;
+                QCOMPARE(int(le<quint16>(data, entry + 6)), bitsPerPixel);
+                const qsizetype image = le<quint32>(data, entry + 12);
+                QVERIFY(image + 40 <= data.size());
+                QCOMPARE(int(le<quint16>(data, image + 14)), bitsPerPixel);
+            }
         }
     }
 
@@ -219,22 +212,14 @@ private slots:
 
     void galleryLookup() {
         const frmpics& gallery = Forms::get<frmpics>();
-        for (int index : {0, 14, -1, 15, 32767, -32768}) {
-            const bool hasPortrait = index == 0 || index == 14;
-            QCOMPARE(!gallery.picture(index).isNull(), hasPortrait);
-            QCOMPARE(gallery.pic(index) != nullptr, hasPortrait);
-            if (hasPortrait)
-                QCOMPARE(gallery.pic(index)->objectName(), QStringLiteral("pic(%1)").arg(index));
-        }
+        for (int index : {-1, 15, 32767, -32768}) // no portrait there
+            QVERIFY(gallery.picture(index).isNull() && gallery.pic(index) == nullptr);
         // Five a row, in twips; the third row starts at the right.
         const int grid[][3] = {
             {0, 0, 0}, {4, 3360, 0}, {5, 0, 840}, {10, 3360, 1680}, {14, 0, 1680}};
         for (const auto& [index, left, top] : grid)
             QCOMPARE(gallery.pic(index)->geometry(), twips::rect(left, top, 750, 750));
-    }
-
-    void galleryWindowIsNeverShown() {
-        const frmpics& gallery = Forms::get<frmpics>();
+        // Its window is never shown.
         QVERIFY(!gallery.isVisible());
         QCOMPARE(gallery.windowTitle(), QStringLiteral("Click a portrait for your chicken:"));
         QCOMPARE(gallery.size(), twips::size(4125, 2445));

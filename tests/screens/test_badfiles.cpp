@@ -8,7 +8,6 @@
 
 #include "screens/Forms.h"
 #include "screens/Platform.h"
-#include "screens/Vars.h"
 #include "screens/frmTitle.h"
 
 #include <QCoreApplication>
@@ -112,16 +111,6 @@ private slots:
         QCOMPARE(platform::endStatus(), 1);
         QVERIFY(!Forms::get<frmTitle>().isVisible());
         QVERIFY2(elapsed < 10000, qPrintable(QString::number(elapsed)));
-    }
-
-    // The same way in with a good file brings the title up.
-    void goodFileShowsTheTitle() {
-        QVERIFY(QFile::copy(QStringLiteral(QUORVEL_ASSETS "/chickens/rosie.dat"), dataFile()));
-        Forms::show<frmTitle>();
-        QVERIFY(recorded().boxes.isEmpty());
-        QVERIFY(!platform::programEnded());
-        QVERIFY(Forms::get<frmTitle>().isVisible());
-        QCOMPARE(Vars::OwnChicken.Name, std::string("Rosie"));
     }
 };
 

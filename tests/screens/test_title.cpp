@@ -50,22 +50,45 @@ const Place Places[] = {
     {"a cheater", "", "", "cheater.dat", "Cheater!"},
 };
 
+// Pressed by click or access key; the answers given (each the next prompt's
+// default); the box
+// with a refused address; the address joined, or none: the title hosts then.
+struct Prompt {
+    const char* name;
+    bool keys;
+    const char* answers[2];
+    const char* box;
+    const char* host;
+    bool removed; // the chicken, while the title hosts
+};
+const Prompt Prompts[] = {
+    {"cancelled, then host", false, {""}, "", "", false},
+    {"Alt+C cancelled, then Alt+S, chicken removed", true, {""}, "", "", true},
+    {"the default", false, {"<default>"}, "", "000.000.000.000", false},
+    {"port 70000", false, {"11.0.1.2:70000", "[::5]:1426"}, "1 to 65535", "[::5]:1426", false},
+};
+
 } // namespace
 
 class TestTitle : public QObject {
     Q_OBJECT
 
     QStringList prompts;
-    QStringList answers; // given in turn; then `answer`, "<default>" for the default
-    QString answer;
+    QStringList answers;      // given in turn, "<default>" for the default; then cancelled
     QStringList joinedBefore; // what the last prompt offered of them
 
     static QString dataFile() { return QCoreApplication::applicationDirPath() + "/chicken.dat"; }
 
-    static void useChicken(const QString& sample) {
-        QFile::remove(dataFile());
-        if (!sample.isEmpty())
-            QVERIFY(QFile::copy(QStringLiteral(QUORVEL_ASSETS "/chickens/") + sample, dataFile()));
+    // Puts a sample from the flock (or a file by its full path) at `path`, or
+    // nothing when `sample` is empty; a missing sample leaves no file either.
+    static void put(const QString& sample, const QString& path = dataFile()) {
+        QFile::remove(path);
+        if (sample.isEmpty())
+            return;
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+        const QString source =
+            sample.startsWith('/') ? sample : QStringLiteral(QUORVEL_ASSETS "/chickens/") + sample;
+        QVERIFY(!QFile::exists(source) || QFile::copy(source, path));
     }
     static void errorEndsTheProgram() {
         QCOMPARE(recorded().boxes,
@@ -80,23 +103,21 @@ private slots:
     void init() {
         resetAll();
         prompts.clear();
-        answer.clear();
         answers.clear();
         platform::seams().inputBox = [this](const QString& prompt, const QString& defaultAnswer,
                                             const platform::HeardHosts* heard) {
             prompts << prompt + "|" + defaultAnswer;
             joinedBefore = heard->joinedBefore();
-            if (!answers.isEmpty())
-                return answers.takeFirst();
-            return answer == "<default>" ? defaultAnswer : answer;
+            const QString given = answers.isEmpty() ? QString() : answers.takeFirst();
+            return given == "<default>" ? defaultAnswer : given;
         };
-        useChicken(QStringLiteral("rosie.dat"));
+        put(QStringLiteral("rosie.dat"));
     }
     void cleanupTestCase() {
         resetAll();
         // The folder is shared with the other screen suites: leave the sample the
         // build put there.
-        useChicken(QStringLiteral("rosie.dat"));
+        put(QStringLiteral("rosie.dat"));
     }
 
     void splashHandsOverToTheTitleAfter2200ms() {
@@ -117,17 +138,16 @@ private slots:
         frmTitle& title = Forms::get<frmTitle>();
         QVERIFY(title.isVisible());
         QCOMPARE(title.Text1->text(), net::localIP());
+        QCOMPARE(title.windowTitle(), QStringLiteral("Quorvel"));
+        QCOMPARE(title.size(), QSize(197, 55));
+        QVERIFY(!(title.windowFlags() & Qt::WindowMaximizeButtonHint));
+        QCOMPARE(title.Command1->geometry(), QRect(8, 8, 89, 17));
+        QCOMPARE(title.Command2->geometry(), QRect(8, 32, 89, 17));
+        QCOMPARE(title.Text1->geometry(), QRect(104, 32, 89, 14));
+        QVERIFY(title.Text1->isReadOnly());
+        QVERIFY(!(title.Text1->focusPolicy() & Qt::TabFocus));
+        QCOMPARE(title.findChild<QPushButton*>("Command1"), title.Command1);
         QVERIFY(recorded().boxes.isEmpty());
-    }
-
-    void titleLoadsTheChicken() {
-        Forms::show<frmTitle>();
-        QVERIFY(Forms::get<frmTitle>().isVisible());
-        QVERIFY(!Vars::OwnChicken.Name.empty());
-        QVERIFY(Vars::OwnChicken.HitPoints > 0);
-        QCOMPARE(Vars::ChickenPath,
-                 (QCoreApplication::applicationDirPath() + "/chicken.dat").toStdString());
-        QVERIFY(!platform::programEnded());
     }
 
     // Which chicken the title's load reads: --chicken, else the player's own,
@@ -139,21 +159,10 @@ private slots:
         const Place& r = row(Places);
         const QString option(r.option), fought(r.fought);
         QTemporaryDir dir;
-        const auto place = [&](const QString& sample, const QString& path) {
-            if (sample.isEmpty())
-                return;
-            QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
-            QFile::remove(path);
-            const QString source = sample.startsWith('/')
-                                       ? sample
-                                       : QStringLiteral(QUORVEL_ASSETS "/chickens/") + sample;
-            QVERIFY(!QFile::exists(source) || QFile::copy(source, path));
-        };
         qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath("data")));
-        useChicken(QString());
-        place(r.program, dataFile());
-        place(r.own, dir.filePath("data/quorvel/chicken.dat"));
-        place(option, dir.filePath("option.dat"));
+        put(r.program);
+        put(r.own, dir.filePath("data/quorvel/chicken.dat"));
+        put(option, dir.filePath("option.dat"));
         if (!option.isEmpty())
             Vars::ChickenOption = QFile::encodeName(dir.filePath("option.dat")).toStdString();
 
@@ -171,49 +180,61 @@ private slots:
             QVERIFY(recorded().boxes.isEmpty());
             QVERIFY(Forms::get<frmTitle>().isVisible());
             QCOMPARE(QString::fromLatin1(Vars::OwnChicken.Name.c_str()), fought);
+            QVERIFY(!platform::programEnded());
+            if (fought == "Rosie")
+                QCOMPARE(QString::fromStdString(Vars::ChickenPath), dataFile());
         }
     }
 
-    void cancelAtTheAddressPromptKeepsTheTitle() {
+    // The address prompt, by click or access key: cancelled it keeps the title,
+    // which can host then; an address opens the join screen; one that is none is
+    // refused with a box and the prompt comes back with it.
+    void addressPrompt_data() { addRows(Prompts); }
+    void addressPrompt() {
+        const Prompt& r = row(Prompts);
+        const QString host(r.host);
         Forms::show<frmTitle>();
         frmTitle& title = Forms::get<frmTitle>();
-        answer = QString();
-        title.Command2->click();
-        QCOMPARE(prompts, QStringList{"Enter Address|000.000.000.000"});
-        QCOMPARE(Vars::GameMode, uint8_t(2));
-        QVERIFY(Vars::HostAddress.empty());
+        QStringList expected{"Enter Address|000.000.000.000"};
+        for (const char* given : r.answers)
+            if (given != nullptr)
+                answers << given, expected << "Enter Address|" + QString(given);
+        expected.removeLast();
+        const auto press = [&](QPushButton* button, Qt::Key key) {
+            if (!r.keys)
+                return button->click();
+            QApplication::setActiveWindow(&title);
+            QVERIFY(QTest::qWaitForWindowActive(&title));
+            QTest::keyClick(title.windowHandle(), key, Qt::AltModifier);
+        };
+        press(title.Command2, Qt::Key_C);
+        QTRY_COMPARE(Vars::GameMode, uint8_t(2)); // an access key clicks a moment later
+        QCOMPARE(prompts, expected);
+        QCOMPARE(QString::fromStdString(Vars::HostAddress), host);
+        QCOMPARE(recorded().boxes.size(), *r.box ? 1 : 0);
+        QVERIFY(recorded().boxes.join("").contains(r.box));
+        QCOMPARE(Forms::loaded<frmWinSock2>(), !host.isEmpty());
+        if (!host.isEmpty()) {
+            QVERIFY(Forms::get<frmWinSock2>().isVisible() && !Forms::loaded<frmTitle>());
+            return;
+        }
         QCOMPARE(recorded().sounds, QStringList{"0.wav"});
         QVERIFY(title.isVisible());
-        QVERIFY(!Forms::loaded<frmWinSock2>());
-
-        // The title can be used again: hosting now.
-        title.Command1->click();
-        QCOMPARE(Vars::GameMode, uint8_t(1));
-        QVERIFY(Forms::loaded<frmWinsock1>());
-        QVERIFY(Forms::get<frmWinsock1>().isVisible());
+        press(title.Command1, Qt::Key_S);
+        QTRY_COMPARE(Vars::GameMode, uint8_t(1));
+        QVERIFY(Forms::loaded<frmWinsock1>() && Forms::get<frmWinsock1>().isVisible());
         QVERIFY(!Forms::loaded<frmTitle>());
-    }
-
-    void defaultAddressOpensTheJoinScreen() {
-        Forms::show<frmTitle>();
-        answer = QStringLiteral("<default>");
-        Forms::get<frmTitle>().Command2->click();
-        QCOMPARE(Vars::HostAddress, std::string("000.000.000.000"));
-        QVERIFY(Forms::loaded<frmWinSock2>());
-        QVERIFY(Forms::get<frmWinSock2>().isVisible());
-        QVERIFY(!Forms::loaded<frmTitle>());
-    }
-
-    void anAddressThatIsNoneIsRefusedAndThePromptComesBack() {
-        Forms::show<frmTitle>();
-        answers = QStringList{"11.0.1.2:70000", "[2001:db8::5]:1426"};
-        Forms::get<frmTitle>().Command2->click();
-        QCOMPARE(recorded().boxes.size(), 1);
-        QVERIFY(recorded().boxes[0].contains("1 to 65535"));
-        QCOMPARE(prompts,
-                 QStringList({"Enter Address|000.000.000.000", "Enter Address|11.0.1.2:70000"}));
-        QCOMPARE(Vars::HostAddress, std::string("[2001:db8::5]:1426"));
-        QVERIFY(Forms::loaded<frmWinSock2>());
+        // Closing the host screen brings the title back with the chicken read
+        // again; removed in the meantime, the data-file error ends the program.
+        Vars::OwnChicken.HitPoints = -7;
+        if (r.removed)
+            put(QString());
+        Forms::get<frmWinsock1>().close();
+        if (r.removed)
+            return errorEndsTheProgram();
+        QVERIFY(!Forms::loaded<frmWinsock1>());
+        QVERIFY(Forms::loaded<frmTitle>() && Forms::get<frmTitle>().isVisible());
+        QVERIFY(Vars::OwnChicken.HitPoints > 0);
     }
 
     // The addresses joined are kept: the five most recent, the most recent first,
@@ -245,54 +266,6 @@ private slots:
         Forms::get<frmTitle>().Command2->click();
         QCOMPARE(joinedBefore, offered);
         QCOMPARE(prompts, QStringList{"Enter Address|" + offered.first()});
-    }
-
-    void accessKeysActLikeClicks() {
-        Forms::show<frmTitle>();
-        frmTitle& title = Forms::get<frmTitle>();
-        QApplication::setActiveWindow(&title);
-        QVERIFY(QTest::qWaitForWindowActive(&title));
-        answer = QString();
-        // An access key presses the button visibly, so the click lands a moment later.
-        QTest::keyClick(title.windowHandle(), Qt::Key_C, Qt::AltModifier);
-        QTRY_COMPARE(Vars::GameMode, uint8_t(2));
-        QCOMPARE(prompts.size(), 1);
-        QApplication::setActiveWindow(&title);
-        QTest::keyClick(title.windowHandle(), Qt::Key_S, Qt::AltModifier);
-        QTRY_COMPARE(Vars::GameMode, uint8_t(1));
-        QVERIFY(Forms::loaded<frmWinsock1>());
-    }
-
-    void closingTheHostScreenBringsTheTitleBackWithTheChickenReRead() {
-        Forms::show<frmTitle>();
-        Forms::get<frmTitle>().Command1->click();
-        QVERIFY(Forms::loaded<frmWinsock1>());
-        Vars::OwnChicken.HitPoints = -7;
-        Forms::get<frmWinsock1>().close();
-        QVERIFY(!Forms::loaded<frmWinsock1>());
-        QVERIFY(Forms::loaded<frmTitle>());
-        QVERIFY(Forms::get<frmTitle>().isVisible());
-        QVERIFY(Vars::OwnChicken.HitPoints > 0);
-
-        // Removed in the meantime: the data-file error ends the program.
-        Forms::get<frmTitle>().Command1->click();
-        useChicken(QString());
-        Forms::get<frmWinsock1>().close();
-        errorEndsTheProgram();
-    }
-
-    void layoutFollowsTheDesign() {
-        Forms::show<frmTitle>();
-        frmTitle& title = Forms::get<frmTitle>();
-        QCOMPARE(title.windowTitle(), QStringLiteral("Quorvel"));
-        QCOMPARE(title.size(), QSize(197, 55));
-        QVERIFY(!(title.windowFlags() & Qt::WindowMaximizeButtonHint));
-        QCOMPARE(title.Command1->geometry(), QRect(8, 8, 89, 17));
-        QCOMPARE(title.Command2->geometry(), QRect(8, 32, 89, 17));
-        QCOMPARE(title.Text1->geometry(), QRect(104, 32, 89, 14));
-        QVERIFY(title.Text1->isReadOnly());
-        QVERIFY(!(title.Text1->focusPolicy() & Qt::TabFocus));
-        QCOMPARE(title.findChild<QPushButton*>("Command1"), title.Command1);
     }
 };
 
