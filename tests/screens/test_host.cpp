@@ -5,6 +5,8 @@
 
 #include "common/peer.h"
 
+#include "core/Announcement.h"
+
 #include "net/PortMapper.h"
 #include "net/Winsock.h"
 #include "screens/Forms.h"
@@ -15,18 +17,52 @@
 #include "screens/frmWinsock1.h"
 
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QHostAddress>
 #include <QLabel>
+#include <QNetworkDatagram>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <QUdpSocket>
 #include <QtTest>
 
 using namespace screens;
+
+namespace {
+
+const QHostAddress Group(QString::fromLatin1(announcement::Group.data()));
+
+// Every announcement on the group, with the time it arrived.
+class Ear : public QObject {
+public:
+    Ear() {
+        socket.bind(Group, announcement::Port, QUdpSocket::ShareAddress);
+        socket.joinMulticastGroup(Group);
+        clock.start();
+        connect(&socket, &QUdpSocket::readyRead, this, [this] {
+            while (socket.hasPendingDatagrams()) {
+                const QNetworkDatagram datagram = socket.receiveDatagram();
+                heard << datagram.data();
+                hops << datagram.hopLimit();
+                at << clock.elapsed();
+            }
+        });
+    }
+    QList<QByteArray> heard;
+    QList<int> hops; // the time-to-live each arrived with
+    QList<qint64> at;
+    QElapsedTimer clock;
+
+private:
+    QUdpSocket socket;
+};
+
+} // namespace
 
 class TestHost : public QObject {
     Q_OBJECT
@@ -74,6 +110,8 @@ private slots:
         QFETCH(QSize, size);
         Vars::LanOnly = lanOnly;
         Vars::GameMode = 1;
+        Ear ear;
+        const qint64 shownAt = ear.clock.elapsed();
         Forms::show<frmWinsock1>();
         frmWinsock1& screen = host();
         QCOMPARE(screen.objectName(), "frmWinsock1");
@@ -98,10 +136,24 @@ private slots:
         const bool hidden = screen.txt->isHidden();
         QTRY_VERIFY_WITH_TIMEOUT(screen.txt->isHidden() != hidden, 350);
         QTRY_VERIFY_WITH_TIMEOUT(screen.txt->isHidden() == hidden, 350);
-        if (lanOnly)
+        if (lanOnly) {
+            // The match is announced from the listen on, once a second, never past
+            // the local network's router, until the screen closes.
+            QTRY_COMPARE_WITH_TIMEOUT(ear.heard.size(), 3, 3000);
+            QCOMPARE(ear.heard, QList<QByteArray>(3, "QUORVEL 1 1425 Rex"));
+            QCOMPARE(ear.hops, QList<int>(3, 1));
+            QByteArray gaps;
+            QVERIFY2(within({ear.at[0] - shownAt}, 0, 200, gaps), gaps.constData());
+            QVERIFY2(within({ear.at[1] - ear.at[0], ear.at[2] - ear.at[1]}, 950, 1100, gaps),
+                     gaps.constData());
+            screen.close();
+            QVERIFY(Forms::loaded<frmTitle>());
+            QTest::qWait(1200); // past the next announcement's time
+            QCOMPARE(ear.heard.size(), 3);
             return;
-        // No router answers in the test's network: the line says so, and Copy copies
-        // it; with an address, Copy copies the address alone.
+        }
+        // No router answers in the test's network: the line says so, and Copy
+        // copies it; with an address, Copy copies the address alone.
         QCOMPARE(screen.txtInternet->geometry(), QRect(8, 48, 288, 56));
         QCOMPARE(screen.cmdCopy->geometry(), QRect(304, 48, 57, 22));
         QCOMPARE(screen.cmdCopy->text(), "&Copy");
@@ -132,6 +184,7 @@ private slots:
     }
 
     void wholeExchange() {
+        Ear ear; // the match is announced until the joiner is taken
         Peer peer;
         QVERIFY(hostMatch(peer)); // the ready signal is the first byte on the wire
         QCOMPARE(status(), "Connection Established - Recieving Data . . .");
@@ -172,11 +225,12 @@ private slots:
         QVERIFY(Forms::loaded<frmWinsock1>());
         QCOMPARE(host().game().opponent(), bob);
         QVERIFY(recorded().boxes.isEmpty());
+        QCOMPARE(ear.heard.size(), 1); // announced from the listen until the joiner was taken
     }
 
-    // At each stage the keep-alive is answered; then the joiner leaves (the screen
-    // stays, no fight), the transfer goes on undisturbed and the player closes the
-    // screen, or an early charge loads the fight hidden.
+    // At each stage the keep-alive is answered; then the joiner leaves (the
+    // screen stays, no fight), the transfer goes on undisturbed and the player
+    // closes the screen, or an early charge loads the fight hidden.
     void answersKeepAliveAtAnyTime_data() {
         QTest::addColumn<int>("stage");
         QTest::addColumn<QByteArray>("then");

@@ -1,7 +1,7 @@
 // Finding each other on the local network: the address prompt with hosts heard
-// and not, following them while open, a flood of forged datagrams, and the host
-// screen's announcements. Announcements travel over loopback multicast (the
-// suite runs in a network namespace of its own).
+// and not, following them while open, the listener, and a flood of forged
+// datagrams. Announcements travel over loopback multicast (the suite runs in a
+// network namespace of its own).
 
 #include "common/peer.h"
 
@@ -13,15 +13,12 @@
 #include "screens/Vars.h"
 #include "screens/frmTitle.h"
 #include "screens/frmWinSock2.h"
-#include "screens/frmWinsock1.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QInputDialog>
-#include <QLabel>
 #include <QLayout>
 #include <QListWidget>
-#include <QNetworkDatagram>
 #include <QPushButton>
 #include <QThread>
 #include <QTimer>
@@ -98,31 +95,6 @@ frmTitle& showTitle() {
     Forms::show<frmTitle>();
     return Forms::get<frmTitle>();
 }
-
-// Every announcement on the group, with the time it arrived.
-class Ear : public QObject {
-public:
-    Ear() {
-        socket.bind(Group, announcement::Port, QUdpSocket::ShareAddress);
-        socket.joinMulticastGroup(Group);
-        clock.start();
-        connect(&socket, &QUdpSocket::readyRead, this, [this] {
-            while (socket.hasPendingDatagrams()) {
-                const QNetworkDatagram datagram = socket.receiveDatagram();
-                heard << datagram.data();
-                hops << datagram.hopLimit();
-                at << clock.elapsed();
-            }
-        });
-    }
-    QList<QByteArray> heard;
-    QList<int> hops; // the time-to-live each arrived with
-    QList<qint64> at;
-    QElapsedTimer clock;
-
-private:
-    QUdpSocket socket;
-};
 
 qint64 residentKb() {
     QFile statm(QStringLiteral("/proc/self/statm"));
@@ -249,43 +221,6 @@ private slots:
         QTest::qWait(4500); // past the 4 s a silent host would be kept
         QCOMPARE(changes, 0);
         QCOMPARE(listener.hosts().size(), size_t(1));
-    }
-
-    // The host screen announces its match from a successful listen, once a
-    // second, until a joiner is taken or the screen closes.
-    void hostScreenAnnouncesWhileItWaits_data() {
-        QTest::addColumn<bool>("joinerComes");
-        QTest::newRow("until a joiner connects") << true;
-        QTest::newRow("until the screen closes") << false;
-    }
-    void hostScreenAnnouncesWhileItWaits() {
-        QFETCH(bool, joinerComes);
-        Ear ear;
-        Vars::OwnChicken = chicken("Rex", 30);
-        Vars::GameMode = 1;
-        const qint64 shownAt = ear.clock.elapsed();
-        Forms::show<frmWinsock1>();
-        QTRY_COMPARE_WITH_TIMEOUT(ear.heard.size(), 3, 5000);
-        QCOMPARE(ear.heard, QList<QByteArray>(3, "QUORVEL 1 1425 Rex"));
-        QCOMPARE(ear.hops, QList<int>(3, 1)); // never past the local network's router
-        QVERIFY2(ear.at[0] - shownAt < 200, qPrintable(QString::number(ear.at[0] - shownAt)));
-        QByteArray gaps;
-        QVERIFY2(within({ear.at[1] - ear.at[0], ear.at[2] - ear.at[1]}, 950, 1100, gaps),
-                 gaps.constData());
-
-        Peer peer;
-        if (joinerComes) {
-            QVERIFY(peer.connectToProgram());
-            QVERIFY(peer.waitForBytes(1)); // the ready signal
-            peer.send("ABob");             // the name: taken
-            QTRY_VERIFY(Forms::get<frmWinsock1>().txt->text().startsWith("Connection"));
-        } else {
-            Forms::get<frmWinsock1>().close();
-            QVERIFY(Forms::loaded<frmTitle>());
-        }
-        const qsizetype before = ear.heard.size();
-        QTest::qWait(1500); // past the next announcement's time
-        QCOMPARE(ear.heard.size(), before);
     }
 
     // Thousands of forged datagrams a second, from a thread of this process over
