@@ -19,14 +19,6 @@
 
 #include <optional>
 
-Peer::Peer() {
-    clock.start();
-}
-
-Peer::~Peer() {
-    close();
-}
-
 void Peer::adopt(QTcpSocket* connection) {
     socket = connection;
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
@@ -63,16 +55,6 @@ bool Peer::waitForProgram() {
     return true;
 }
 
-void Peer::send(const QByteArray& message) {
-    socket->write(message);
-    socket->flush();
-}
-
-bool Peer::waitForWritten(int timeoutMs) {
-    return screens::waitUntil([this] { return socket == nullptr || socket->bytesToWrite() == 0; },
-                              timeoutMs);
-}
-
 void Peer::sendEach(const QList<QByteArray>& messages) {
     for (const QByteArray& message : messages) {
         send(message);
@@ -91,15 +73,6 @@ void Peer::close() {
         server->close();
 }
 
-void Peer::forget() {
-    stream.clear();
-    arrivals.clear();
-}
-
-bool Peer::waitForBytes(qsizetype count, int timeoutMs) {
-    return screens::waitUntil([&] { return stream.size() >= count; }, timeoutMs);
-}
-
 qint64 Peer::arrivalMs(qsizetype offset) const {
     qint64 time = -1;
     for (const auto& [first, ms] : arrivals) {
@@ -108,10 +81,6 @@ qint64 Peer::arrivalMs(qsizetype offset) const {
         time = ms;
     }
     return time;
-}
-
-bool Peer::waitForClose(int timeoutMs) {
-    return screens::waitUntil([this] { return closed; }, timeoutMs);
 }
 
 namespace screens {
@@ -159,14 +128,6 @@ void resetAll() {
     seams.playSound = [](const QString& path) { recorded().sounds << QFileInfo(path).fileName(); };
 }
 
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
-    return QTest::qWaitFor(condition, timeoutMs);
-}
-
-QByteArray joined(const QList<QByteArray>& messages) {
-    return messages.join();
-}
-
 bool hostMatch(Peer& peer) {
     Vars::GameMode = 1;
     Forms::show<frmWinsock1>();
@@ -187,10 +148,6 @@ bool joinMatch(Peer& peer) {
         return false;
     Forms::show<frmWinSock2>();
     return peer.waitForProgram();
-}
-
-bool startMatch(Peer& peer, int gameMode) {
-    return gameMode == 1 ? hostMatch(peer) : joinMatch(peer);
 }
 
 QList<qint64> gaps(const Peer& peer, const QList<QByteArray>& messages, qsizetype from) {

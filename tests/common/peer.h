@@ -12,21 +12,21 @@
 #include <QList>
 #include <QObject>
 #include <QStringList>
+#include <QTcpSocket>
 #include <QTest>
 
 #include <functional>
 #include <utility>
 
 class QTcpServer;
-class QTcpSocket;
 
 class Peer : public QObject {
     Q_OBJECT
 public:
     static constexpr quint16 Port = 1425;
 
-    Peer();
-    ~Peer() override;
+    Peer() { clock.start(); }
+    ~Peer() override { close(); }
 
     // As the joiner: connects to the program listening on the loopback address.
     bool connectToProgram();
@@ -35,23 +35,36 @@ public:
     bool waitForProgram();
 
     // One write, handed to the system at once.
-    void send(const QByteArray& message);
+    void send(const QByteArray& message) {
+        socket->write(message);
+        socket->flush();
+    }
     // Waits until everything written so far has been handed to the system (a
     // large write leaves in pieces as the program reads).
-    bool waitForWritten(int timeoutMs = 10000);
+    bool waitForWritten(int timeoutMs = 10000) {
+        return QTest::qWaitFor([this] { return socket == nullptr || socket->bytesToWrite() == 0; },
+                               timeoutMs);
+    }
     // Each message as its own arrival (a short pause after each).
     void sendEach(const QList<QByteArray>& messages);
     void close();
 
     // Everything received since the connection or the last forget(), as one stream.
     QByteArray received() const { return stream; }
-    void forget();
+    void forget() {
+        stream.clear();
+        arrivals.clear();
+    }
     // Waits until at least `count` bytes have been received.
-    bool waitForBytes(qsizetype count, int timeoutMs = 5000);
+    bool waitForBytes(qsizetype count, int timeoutMs = 5000) {
+        return QTest::qWaitFor([&] { return stream.size() >= count; }, timeoutMs);
+    }
     // Milliseconds on the peer's clock at which the byte at `offset` arrived.
     qint64 arrivalMs(qsizetype offset) const;
     qint64 nowMs() const { return clock.elapsed(); }
-    bool waitForClose(int timeoutMs = 5000);
+    bool waitForClose(int timeoutMs = 5000) {
+        return QTest::qWaitFor([this] { return closed; }, timeoutMs);
+    }
 
 signals:
     // Bytes have been added to received().
@@ -95,7 +108,9 @@ template <typename Row, size_t N> const Row& row(const Row (&rows)[N]) {
     return rows[*static_cast<const int*>(QTest::qData("row", qMetaTypeId<int>()))];
 }
 
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
+inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000) {
+    return QTest::qWaitFor(condition, timeoutMs);
+}
 
 // A fighter with kick 12, peck 8, portrait 4 and skills 5 and 6, the rest given.
 inline ChickenRecord chicken(const char* name, int16_t hitPoints, int16_t speed = 100,
@@ -103,7 +118,9 @@ inline ChickenRecord chicken(const char* name, int16_t hitPoints, int16_t speed 
     return fixture::chicken(name, {12, 8, speed, obedience, hitPoints, 4, 5, 6});
 }
 using fixture::recordMessages;
-QByteArray joined(const QList<QByteArray>& messages);
+inline QByteArray joined(const QList<QByteArray>& messages) {
+    return messages.join();
+}
 
 // The program hosts (GameMode 1) and `peer` joins; returns once the ready
 // signal has reached the peer (then forgotten) and the name record it answered
@@ -112,7 +129,9 @@ bool hostMatch(Peer& peer);
 // The program joins (GameMode 2) `peer`, which hosts.
 bool joinMatch(Peer& peer);
 // Either, by role: 1 hosts, 2 joins.
-bool startMatch(Peer& peer, int gameMode);
+inline bool startMatch(Peer& peer, int gameMode) {
+    return gameMode == 1 ? hostMatch(peer) : joinMatch(peer);
+}
 
 // The gaps in ms between the arrivals of consecutive messages, which the peer
 // received in this order starting at offset `from` of its stream.

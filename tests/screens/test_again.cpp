@@ -19,6 +19,32 @@
 
 using namespace screens;
 
+namespace {
+
+// Each row: who the program is (1 hosts, 2 joins), whether the peer leaves (else
+// its blow ends the match), the next match's host (back, none: counted, cancel),
+// the box after the first, and what follows (hosting, joined, title, ended N;
+// "ended" when the box at the end chooses OK).
+struct Again {
+    const char* name;
+    int mode;
+    bool peerLeaves;
+    const char* next;
+    const char* box;
+    const char* after;
+};
+const Again rows[] = {
+    {"host plays again", 1, false, "", "", "hosting"},
+    {"joiner plays again", 2, false, "back", "", "joined"},
+    {"the host not coming back", 2, false, "none", "Bob did not host again.", "title"},
+    {"Cancel while waiting", 2, false, "cancel", "", "title"},
+    {"a lost connection, then play again", 1, true, "", "", "hosting"},
+    {"OK ends as before", 1, false, "", "", "ended 0"},
+    {"OK after a lost connection", 2, true, "", "", "ended 1"},
+};
+
+} // namespace
+
 class TestAgain : public QObject {
     Q_OBJECT
 
@@ -34,62 +60,37 @@ private slots:
     }
     void cleanupTestCase() { resetAll(); }
 
-    void transitions_data() {
-        QTest::addColumn<int>("mode");        // 1 hosts, 2 joins
-        QTest::addColumn<bool>("peerLeaves"); // else its blow ends the match
-        QTest::addColumn<bool>("again");      // what the box at the end chooses
-        QTest::addColumn<QString>("next");    // the host back, none (counted), Cancel
-        QTest::addColumn<QStringList>("boxes");
-        QTest::addColumn<QString>("after"); // hosting, joined, title, ended N
-        const QString lost = "You Lose!\n\nRex 1 \u2013 1 Bob (1 draw)";
-        const QString left = "The other player has left the match.";
-        QTest::newRow("host plays again")
-            << 1 << false << true << "" << QStringList{lost} << "hosting";
-        QTest::newRow("joiner plays again")
-            << 2 << false << true << "back" << QStringList{lost} << "joined";
-        QTest::newRow("the host not coming back")
-            << 2 << false << true << "none" << QStringList{lost, "Bob did not host again."}
-            << "title";
-        QTest::newRow("Cancel while waiting")
-            << 2 << false << true << "cancel" << QStringList{lost} << "title";
-        QTest::newRow("a lost connection, then play again")
-            << 1 << true << true << "" << QStringList{left} << "hosting";
-        QTest::newRow("OK ends as before")
-            << 1 << false << false << "" << QStringList{lost} << "ended 0";
-        QTest::newRow("OK after a lost connection")
-            << 2 << true << false << "" << QStringList{left} << "ended 1";
-    }
+    void transitions_data() { addRows(rows); }
     void transitions() {
-        QFETCH(int, mode);
-        QFETCH(bool, peerLeaves);
-        QFETCH(bool, again);
-        QFETCH(QString, next);
-        QFETCH(QStringList, boxes);
-        QFETCH(QString, after);
+        const Again& r = row(rows);
+        const QString after = r.after, next = r.next;
+        const bool again = !after.startsWith("ended");
+        QStringList boxes{r.peerLeaves ? "The other player has left the match."
+                                       : "You Lose!\n\nRex 1 \u2013 1 Bob (1 draw)"};
+        if (*r.box)
+            boxes << r.box;
         recorded().playAgain = again;
         Peer peer;
-        QVERIFY(startMatch(peer, mode));
+        QVERIFY(startMatch(peer, r.mode));
         Forms::show<frmFight>();
         QCOMPARE(Forms::get<frmFight>().lblScore->text(), "Rex 1 \u2013 0 Bob (1 draw)");
         Peer nextPeer;
         if (next == "back")
             QVERIFY(nextPeer.listen());
-        if (peerLeaves)
+        if (r.peerLeaves)
             peer.close();
         else
             peer.send("K99");
         QTRY_COMPARE(recorded().boxes.size(), 1);
         int failures = 0; // while waiting for the host: a retry a second, no more
         QObject counting;
-        if (next == "none") {
+        if (next == "none" || next == "cancel")
             QTRY_VERIFY(Forms::get<frmWinSock2>().cmdCancel->isVisible());
+        if (next == "none")
             connect(Forms::get<frmWinSock2>().Winsock2, &Winsock::ConnectFailed, &counting,
                     [&failures] { ++failures; });
-        }
-        if (next == "cancel") {
-            QTRY_VERIFY(Forms::get<frmWinSock2>().cmdCancel->isVisible());
+        if (next == "cancel")
             Forms::get<frmWinSock2>().cmdCancel->click();
-        }
         QTRY_COMPARE_WITH_TIMEOUT(recorded().boxes, boxes, 5000);
         QVERIFY2(failures <= 3, qPrintable(QString::number(failures)));
         QCOMPARE(Forms::loaded<frmFight>(), !again);

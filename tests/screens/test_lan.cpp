@@ -1,7 +1,7 @@
 // Finding each other on the local network: the address prompt with hosts heard
-// and not, following them while open, a flood of forged datagrams, and the host
-// screen's announcements. Announcements travel over loopback multicast (the
-// suite runs in a network namespace of its own).
+// and not, following them while open, the listener, and a flood of forged
+// datagrams. Announcements travel over loopback multicast (the suite runs in a
+// network namespace of its own).
 
 #include "common/peer.h"
 
@@ -13,15 +13,12 @@
 #include "screens/Vars.h"
 #include "screens/frmTitle.h"
 #include "screens/frmWinSock2.h"
-#include "screens/frmWinsock1.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QInputDialog>
-#include <QLabel>
 #include <QLayout>
 #include <QListWidget>
-#include <QNetworkDatagram>
 #include <QPushButton>
 #include <QThread>
 #include <QTimer>
@@ -64,20 +61,17 @@ private:
     QByteArray datagram;
 };
 
-// What the open address prompt shows.
-struct Shown {
-    QStringList listed; // empty when the list is hidden
-    QString field;
-};
-Shown shown(QInputDialog& prompt) {
-    Shown now{{}, prompt.textValue()};
+// What the open address prompt shows: the entries listed (none when the list is
+// hidden), then the field's text after "field ".
+QStringList shown(QInputDialog& prompt) {
+    QStringList now;
     auto* list = prompt.findChild<QListWidget*>(QStringLiteral("lstHosts"));
     // Listed: laid out under the prompt's text, above the field.
     if (list && list->isVisible() && prompt.layout()->indexOf(list) == 1) {
         for (int i = 0; i < list->count(); ++i)
-            now.listed << list->item(i)->text();
+            now << list->item(i)->text();
     }
-    return now;
+    return now << "field " + prompt.textValue();
 }
 
 // Presses "&Client" and runs `step` inside the modal prompt; the prompt is
@@ -102,31 +96,6 @@ frmTitle& showTitle() {
     return Forms::get<frmTitle>();
 }
 
-// Every announcement on the group, with the time it arrived.
-class Ear : public QObject {
-public:
-    Ear() {
-        socket.bind(Group, announcement::Port, QUdpSocket::ShareAddress);
-        socket.joinMulticastGroup(Group);
-        clock.start();
-        connect(&socket, &QUdpSocket::readyRead, this, [this] {
-            while (socket.hasPendingDatagrams()) {
-                const QNetworkDatagram datagram = socket.receiveDatagram();
-                heard << datagram.data();
-                hops << datagram.hopLimit();
-                at << clock.elapsed();
-            }
-        });
-    }
-    QList<QByteArray> heard;
-    QList<int> hops; // the time-to-live each arrived with
-    QList<qint64> at;
-    QElapsedTimer clock;
-
-private:
-    QUdpSocket socket;
-};
-
 qint64 residentKb() {
     QFile statm(QStringLiteral("/proc/self/statm"));
     if (!statm.open(QIODevice::ReadOnly))
@@ -143,15 +112,21 @@ private slots:
     void init() { resetAll(); }
     void cleanupTestCase() { resetAll(); }
 
-    void promptWithNoHostIsThePlainPrompt() {
+    // With no host heard (one on another port, one without a name), the plain
+    // prompt; what the player typed stays in the field when a host comes, a
+    // name's control characters listed as blanks.
+    void plainPromptThenATypedAddress() {
         frmTitle& title = showTitle();
         FakeHost stranger(QStringLiteral("127.0.0.2"), "QUORVEL 1 1426 Elsewhere");
         FakeHost broken(QStringLiteral("127.0.0.3"), "QUORVEL 1 1425 ");
         QTest::qWait(300);
         atThePrompt(title, [](QInputDialog& prompt) {
             QCOMPARE(prompt.labelText(), QStringLiteral("Enter Address"));
-            QCOMPARE(shown(prompt).listed, QStringList());
-            QCOMPARE(shown(prompt).field, QStringLiteral("000.000.000.000"));
+            QCOMPARE(shown(prompt), QStringList{"field 000.000.000.000"});
+            prompt.setTextValue(QStringLiteral("10.0.0.7"));
+            FakeHost rex(QStringLiteral("127.0.0.4"), "QUORVEL 1 1425 Rex\nthe\x7fRed");
+            QTRY_COMPARE(shown(prompt),
+                         (QStringList{"Rex the Red at 127.0.0.4", "field 10.0.0.7"}));
             QTest::keyClick(&prompt, Qt::Key_Escape);
         });
         QVERIFY(Vars::HostAddress.empty());
@@ -165,96 +140,67 @@ private slots:
         FakeHost rex(QStringLiteral("127.0.0.1"), "QUORVEL 1 1425 Rex <b>");
         QTRY_COMPARE(title.Hosts->hosts().size(), size_t(1));
         atThePrompt(title, [](QInputDialog& prompt) {
-            QCOMPARE(shown(prompt).listed, QStringList{"Rex <b> at 127.0.0.1"});
-            QCOMPARE(shown(prompt).field, QStringLiteral("127.0.0.1"));
+            QCOMPARE(shown(prompt), (QStringList{"Rex <b> at 127.0.0.1", "field 127.0.0.1"}));
             QTest::keyClick(&prompt, Qt::Key_Return);
         });
         QCOMPARE(Vars::HostAddress, std::string("127.0.0.1"));
         QVERIFY(Forms::loaded<frmWinSock2>());
         QVERIFY(!Forms::loaded<frmTitle>());
-        // The match runs: after the host's ready signal the joiner sends its record.
-        QVERIFY(peer.waitForProgram());
-        peer.send("0");
-        const QByteArray name = QByteArray("A") + Vars::OwnChicken.Name.c_str();
-        QVERIFY(peer.waitForBytes(name.size()));
-        QCOMPARE(peer.received().left(name.size()), name);
+        QVERIFY(peer.waitForProgram()); // the match's exchange: test_join's
     }
 
-    // Hosts come and go while the prompt is open: the newest first, the field
-    // following the newest until the player chooses, an expired host gone.
+    // Hosts come and go while the prompt is open, the addresses joined before
+    // listed after them: the newest host first, the field following the newest
+    // (over the most recent address joined) until the player chooses, an expired
+    // host gone, choosing an entry puts its address in the field.
     void promptFollowsHostsWhileOpen() {
-        frmTitle& title = showTitle();
-        FakeHost rex(QStringLiteral("127.0.0.2"), "QUORVEL 1 1425 Rex");
-        QTRY_COMPARE(title.Hosts->hosts().size(), size_t(1));
-        atThePrompt(title, [&](QInputDialog& prompt) {
-            QCOMPARE(shown(prompt).field, QStringLiteral("127.0.0.2"));
+        RecentAddresses::remember(QStringLiteral("11.0.1.2"));
+        RecentAddresses::remember(QStringLiteral("[2001:db8::5]:1426"));
+        atThePrompt(showTitle(), [&](QInputDialog& prompt) {
+            const auto with = [](QStringList hosts, const char* field) {
+                return hosts + QStringList{"[2001:db8::5]:1426 (joined before)",
+                                           "11.0.1.2 (joined before)", "field " + QString(field)};
+            };
+            QCOMPARE(shown(prompt), with({}, "[2001:db8::5]:1426"));
+            FakeHost rex(QStringLiteral("127.0.0.2"), "QUORVEL 1 1425 Rex");
+            QTRY_COMPARE(shown(prompt), with({"Rex at 127.0.0.2"}, "127.0.0.2"));
             FakeHost pip(QStringLiteral("127.0.0.3"), "QUORVEL 1 1425 Pip");
-            QTRY_COMPARE(shown(prompt).listed,
-                         (QStringList{"Pip at 127.0.0.3", "Rex at 127.0.0.2"}));
-            QCOMPARE(shown(prompt).field, QStringLiteral("127.0.0.3"));
+            QTRY_COMPARE(shown(prompt),
+                         with({"Pip at 127.0.0.3", "Rex at 127.0.0.2"}, "127.0.0.3"));
 
             // Pip falls silent: 4 s after its last announcement it is gone.
             pip.silence();
             QElapsedTimer sinceSilence;
             sinceSilence.start();
-            QTRY_COMPARE_WITH_TIMEOUT(shown(prompt).listed, QStringList{"Rex at 127.0.0.2"}, 6000);
+            QTRY_COMPARE_WITH_TIMEOUT(shown(prompt), with({"Rex at 127.0.0.2"}, "127.0.0.2"), 6000);
             QVERIFY2(sinceSilence.elapsed() >= announcement::ExpiryMs - 1100,
                      qPrintable(QString::number(sinceSilence.elapsed())));
-            QCOMPARE(shown(prompt).field, QStringLiteral("127.0.0.2"));
 
-            // Chosen, Rex stays in the field when another host comes first.
-            prompt.findChild<QListWidget*>(QStringLiteral("lstHosts"))->setCurrentRow(0);
+            // Chosen, Rex stays in the field when another host comes first; Bruno's
+            // program hosts again with another chicken: the list says so.
+            auto* list = prompt.findChild<QListWidget*>(QStringLiteral("lstHosts"));
+            list->setCurrentRow(0);
             FakeHost bruno(QStringLiteral("127.0.0.4"), "QUORVEL 1 1425 Bruno");
-            QTRY_COMPARE(shown(prompt).listed.size(), 2);
-            QCOMPARE(shown(prompt).listed.first(), QStringLiteral("Bruno at 127.0.0.4"));
-            QCOMPARE(shown(prompt).field, QStringLiteral("127.0.0.2"));
-            // Bruno's program hosts again with another chicken: the list says so.
+            QTRY_COMPARE(shown(prompt),
+                         with({"Bruno at 127.0.0.4", "Rex at 127.0.0.2"}, "127.0.0.2"));
             bruno.rename("QUORVEL 1 1425 Rosie");
-            QTRY_COMPARE(shown(prompt).listed.first(), QStringLiteral("Rosie at 127.0.0.4"));
-
-            // Choosing the second entry puts its address in the field.
-            prompt.findChild<QListWidget*>(QStringLiteral("lstHosts"))->setCurrentRow(1);
-            QCOMPARE(shown(prompt).field, QStringLiteral("127.0.0.2"));
-            prompt.findChild<QListWidget*>(QStringLiteral("lstHosts"))->setCurrentRow(0);
-            QCOMPARE(shown(prompt).field, QStringLiteral("127.0.0.4"));
+            QTRY_COMPARE(shown(prompt),
+                         with({"Rosie at 127.0.0.4", "Rex at 127.0.0.2"}, "127.0.0.2"));
+            for (const auto& [at, field] :
+                 {std::pair{1, "127.0.0.2"}, {0, "127.0.0.4"}, {3, "11.0.1.2"}}) {
+                list->setCurrentRow(at);
+                QCOMPARE(shown(prompt).last(), "field " + QString(field));
+            }
             prompt.reject();
         });
         QVERIFY(Vars::HostAddress.empty());
     }
 
-    // The addresses joined before are listed after the hosts heard; the most
-    // recent is in the field until a host is heard, and choosing one puts it there.
-    void joinedAddressesComeAfterTheHostsHeard() {
-        RecentAddresses::remember(QStringLiteral("11.0.1.2"));
-        RecentAddresses::remember(QStringLiteral("[2001:db8::5]:1426"));
-        atThePrompt(showTitle(), [](QInputDialog& prompt) {
-            QCOMPARE(shown(prompt).listed, (QStringList{"[2001:db8::5]:1426 (joined before)",
-                                                        "11.0.1.2 (joined before)"}));
-            QCOMPARE(shown(prompt).field, QStringLiteral("[2001:db8::5]:1426"));
-            FakeHost rex(QStringLiteral("127.0.0.2"), "QUORVEL 1 1425 Rex");
-            QTRY_COMPARE(shown(prompt).listed.size(), 3);
-            QCOMPARE(shown(prompt).listed.first(), QStringLiteral("Rex at 127.0.0.2"));
-            QCOMPARE(shown(prompt).field, QStringLiteral("127.0.0.2"));
-            prompt.findChild<QListWidget*>(QStringLiteral("lstHosts"))->setCurrentRow(2);
-            QCOMPARE(shown(prompt).field, QStringLiteral("11.0.1.2"));
-        });
-    }
-
-    // What the player typed stays in the field when a host comes; a name's
-    // control characters are listed as blanks.
-    void typedAddressStaysWhenAHostComes() {
-        frmTitle& title = showTitle();
-        atThePrompt(title, [](QInputDialog& prompt) {
-            prompt.setTextValue(QStringLiteral("10.0.0.7"));
-            FakeHost rex(QStringLiteral("127.0.0.2"), "QUORVEL 1 1425 Rex\nthe\x7fRed");
-            QTRY_COMPARE(shown(prompt).listed, QStringList{"Rex the Red at 127.0.0.2"});
-            QCOMPARE(shown(prompt).field, QStringLiteral("10.0.0.7"));
-        });
-    }
-
-    // Datagrams waiting in the socket are read 64 a turn of the event loop, the
-    // rest in the turns after: a flood cannot hold up the program.
-    void waitingDatagramsAreRead64ATurn() {
+    // The listener reads waiting datagrams 64 a turn of the event loop, the rest
+    // in the turns after: a flood cannot hold up the program. A host that goes on
+    // announcing once a second stays listed without a break: each announcement
+    // renews the time it was last heard, so it never expires.
+    void hostListener() {
         HostListener listener;
         QVERIFY(listener.start());
         QUdpSocket rex;
@@ -267,57 +213,14 @@ private slots:
         QCOMPARE(listener.hosts().size(), size_t(1));
         QCOMPARE(listener.hosts().front().match.name, std::string("Rex 64"));
         QTRY_COMPARE(listener.hosts().front().match.name, std::string("Rex 100"));
-    }
 
-    // A host that goes on announcing once a second stays listed without a break:
-    // each announcement renews the time it was last heard, so it never expires.
-    void listenerKeepsAHostThatGoesOnAnnouncing() {
-        HostListener listener;
-        QVERIFY(listener.start());
-        FakeHost rex(QStringLiteral("127.0.0.2"), "QUORVEL 1 1425 Rex");
-        QTRY_COMPARE(listener.hosts().size(), size_t(1));
+        FakeHost announcing(QStringLiteral("127.0.0.2"), "QUORVEL 1 1425 Rex");
+        QTRY_COMPARE(listener.hosts().front().match.name, std::string("Rex"));
         int changes = 0;
         connect(&listener, &HostListener::changed, this, [&] { ++changes; });
-        QTest::qWait(5500); // past the 4 s a silent host would be kept
+        QTest::qWait(4500); // past the 4 s a silent host would be kept
         QCOMPARE(changes, 0);
         QCOMPARE(listener.hosts().size(), size_t(1));
-    }
-
-    // The host screen announces its match from a successful listen, once a
-    // second, until a joiner is taken or the screen closes.
-    void hostScreenAnnouncesWhileItWaits_data() {
-        QTest::addColumn<bool>("joinerComes");
-        QTest::newRow("until a joiner connects") << true;
-        QTest::newRow("until the screen closes") << false;
-    }
-    void hostScreenAnnouncesWhileItWaits() {
-        QFETCH(bool, joinerComes);
-        Ear ear;
-        Vars::OwnChicken = chicken("Rex", 30);
-        Vars::GameMode = 1;
-        const qint64 shownAt = ear.clock.elapsed();
-        Forms::show<frmWinsock1>();
-        QTRY_COMPARE_WITH_TIMEOUT(ear.heard.size(), 3, 5000);
-        QCOMPARE(ear.heard, QList<QByteArray>(3, "QUORVEL 1 1425 Rex"));
-        QCOMPARE(ear.hops, QList<int>(3, 1)); // never past the local network's router
-        QVERIFY2(ear.at[0] - shownAt < 200, qPrintable(QString::number(ear.at[0] - shownAt)));
-        QByteArray gaps;
-        QVERIFY2(within({ear.at[1] - ear.at[0], ear.at[2] - ear.at[1]}, 950, 1100, gaps),
-                 gaps.constData());
-
-        Peer peer;
-        if (joinerComes) {
-            QVERIFY(peer.connectToProgram());
-            QVERIFY(peer.waitForBytes(1)); // the ready signal
-            peer.send("ABob");             // the name: taken
-            QTRY_VERIFY(Forms::get<frmWinsock1>().txt->text().startsWith("Connection"));
-        } else {
-            Forms::get<frmWinsock1>().close();
-            QVERIFY(Forms::loaded<frmTitle>());
-        }
-        const qsizetype before = ear.heard.size();
-        QTest::qWait(1500); // past the next announcement's time
-        QCOMPARE(ear.heard.size(), before);
     }
 
     // Thousands of forged datagrams a second, from a thread of this process over
