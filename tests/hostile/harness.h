@@ -54,13 +54,12 @@ class Exchange {
 public:
     Exchange(Peer& peer, int mode, const ChickenRecord& peerChicken);
 
-    // The index of a step (what the peer has just done); the last, "fight", is
-    // the program showing the fight.
-    int stepNamed(const QByteArray& name) const;
-
-    // Runs the steps not yet run up to and including `last`; false (and the
-    // failing step in failure()) as soon as one fails.
-    bool runThrough(int last);
+    // Runs the steps not yet run up to and including the one named `last` (what
+    // the peer has just done: "connected", "got 0", "sent A".."sent I", "sent 0",
+    // "got record", or hosting "accepted"; the last, "fight", is the program
+    // showing the fight); false (and the failing step in failure()) as soon as
+    // one fails.
+    bool runThrough(const QByteArray& last);
     QByteArray failure() const { return failed; }
 
     // Sends `message` instead of the record message with `tag` (one write; a
@@ -73,8 +72,11 @@ private:
     Peer& peer;
     const int mode;
     QList<QByteArray> records;
-    QList<QByteArray> names;
-    QList<std::function<bool()>> actions;
+    struct Step {
+        QByteArray name;
+        std::function<bool()> action;
+    };
+    QList<Step> steps;
     int done = 0;
     QByteArray failed;
 };
