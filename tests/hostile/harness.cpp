@@ -1,6 +1,5 @@
 #include "harness.h"
 
-#include "common/Sanitized.h"
 #include "common/peer.h"
 
 #include "screens/Forms.h"
@@ -15,26 +14,6 @@
 #include <QTimer>
 
 namespace hostile {
-
-qint64 lateLimitMs() {
-    return sanitizedBuild ? 750 : 250;
-}
-
-Ticker::Ticker(int intervalMs) {
-    timer.setTimerType(Qt::PreciseTimer);
-    timer.setInterval(intervalMs);
-    connect(&timer, &QTimer::timeout, this, [this] {
-        const qint64 now = clock.elapsed();
-        worst = std::max(worst, now - last);
-        last = now;
-    });
-    clock.start();
-    timer.start();
-}
-
-qint64 Ticker::worstGapMs() const {
-    return std::max(worst, clock.elapsed() - last);
-}
 
 ConnectionScreen* connectionScreen(int mode) {
     if (mode == 1)
