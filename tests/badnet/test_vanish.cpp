@@ -52,7 +52,7 @@ private slots:
         QFETCH(QByteArray, after);
         Peer peer;
         Exchange exchange(peer, 1, chicken("Bob", 25, 60, 80));
-        QVERIFY2(exchange.runThrough(exchange.stepNamed(after)), exchange.failure());
+        QVERIFY2(exchange.runThrough(after), exchange.failure());
         QVERIFY(cutLink(true));
         hostile::reportsPeerGone(1, after == "fight", 15000);
     }

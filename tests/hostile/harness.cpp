@@ -1,6 +1,5 @@
 #include "harness.h"
 
-#include "common/Sanitized.h"
 #include "common/peer.h"
 
 #include "screens/Forms.h"
@@ -16,26 +15,6 @@
 
 namespace hostile {
 
-qint64 lateLimitMs() {
-    return sanitizedBuild ? 750 : 250;
-}
-
-Ticker::Ticker(int intervalMs) {
-    timer.setTimerType(Qt::PreciseTimer);
-    timer.setInterval(intervalMs);
-    connect(&timer, &QTimer::timeout, this, [this] {
-        const qint64 now = clock.elapsed();
-        worst = std::max(worst, now - last);
-        last = now;
-    });
-    clock.start();
-    timer.start();
-}
-
-qint64 Ticker::worstGapMs() const {
-    return std::max(worst, clock.elapsed() - last);
-}
-
 ConnectionScreen* connectionScreen(int mode) {
     if (mode == 1)
         return Forms::loaded<frmWinsock1>() ? &Forms::get<frmWinsock1>() : nullptr;
@@ -44,24 +23,18 @@ ConnectionScreen* connectionScreen(int mode) {
 
 namespace {
 
-const QList<QByteArray> RecordNames = {"sent A", "sent B", "sent C", "sent D", "sent E",
-                                       "sent F", "sent G", "sent H", "sent I"};
-
-// The program's turn of sending: its nine record messages exactly, then, when
-// it joins, its ready signal. Forgotten once checked.
-bool receiveRecord(Peer& peer, bool thenReady) {
-    QByteArray expected = screens::joined(screens::recordMessages(Vars::OwnChicken));
-    if (thenReady)
-        expected += "0";
+// The program's turn of sending: exactly `expected` (its ready signal, or its
+// nine record messages of Vars::OwnChicken and, when it joins, its ready signal
+// after them). Forgotten once checked.
+bool receive(Peer& peer, const QByteArray& expected) {
     if (!peer.waitForBytes(expected.size(), 10000) || peer.received() != expected)
         return false;
     peer.forget();
     return true;
 }
 
-bool fightShown() {
-    return screens::waitUntil(
-        [] { return Forms::loaded<frmFight>() && Forms::get<frmFight>().isVisible(); }, 5000);
+QByteArray ownRecord() {
+    return screens::joined(screens::recordMessages(Vars::OwnChicken));
 }
 
 bool waitActive(int mode) {
@@ -71,59 +44,44 @@ bool waitActive(int mode) {
     });
 }
 
-// The step names of a role, in order: what the peer has just done.
-QList<QByteArray> stepNames(int mode) {
-    if (mode == 1)
-        return QList<QByteArray>{"connected", "got 0"} + RecordNames +
-               QList<QByteArray>{"sent 0", "got record", "fight"};
-    return QList<QByteArray>{"accepted", "sent 0", "got record"} + RecordNames +
-           QList<QByteArray>{"fight"};
-}
-
 } // namespace
 
 Exchange::Exchange(Peer& scriptedPeer, int gameMode, const ChickenRecord& peerChicken)
-    : peer(scriptedPeer), mode(gameMode), records(screens::recordMessages(peerChicken)),
-      names(stepNames(gameMode)) {
-    const auto sendRecords = [this] {
-        for (int i = 0; i < records.size(); ++i)
-            actions << [this, i] { return sendRecord(i); };
-    };
-    if (mode == 1) {
-        actions << [this] {
-            Vars::GameMode = 1;
-            Forms::show<frmWinsock1>();
-            return peer.connectToProgram();
-        };
-        actions << [this] {
-            if (!peer.waitForBytes(1) || peer.received() != "0")
-                return false;
-            peer.forget();
-            return true;
-        };
-        sendRecords();
-        actions << [this] {
-            peer.send("0");
-            return true;
-        };
-        // The program's record, then the one-second wait before its fight.
-        actions << [this] { return receiveRecord(peer, false) && waitActive(1); };
-    } else {
-        actions << [this] { return screens::joinMatch(peer); };
-        actions << [this] {
-            peer.send("0");
-            return true;
-        };
-        actions << [this] { return receiveRecord(peer, true); };
-        sendRecords();
-    }
-    actions << [this] {
-        if (!fightShown())
-            return false;
-        peer.forget();
+    : peer(scriptedPeer), mode(gameMode), records(screens::recordMessages(peerChicken)) {
+    // Each step is named for what the peer has just done.
+    const auto sendReady = [this] {
+        peer.send("0");
         return true;
     };
-    Q_ASSERT(actions.size() == names.size());
+    const auto sendRecords = [this] {
+        for (int i = 0; i < records.size(); ++i)
+            steps << Step{"sent " + QByteArray(1, char('A' + i)),
+                          [this, i] { return sendRecord(i); }};
+    };
+    if (mode == 1) {
+        steps << Step{"connected", [this] {
+                          Vars::GameMode = 1;
+                          Forms::show<frmWinsock1>();
+                          return peer.connectToProgram();
+                      }};
+        steps << Step{"got 0", [this] { return receive(peer, "0"); }};
+        sendRecords();
+        steps << Step{"sent 0", sendReady};
+        // The program's record, then the one-second wait before its fight.
+        steps << Step{"got record", [this] { return receive(peer, ownRecord()) && waitActive(1); }};
+    } else {
+        steps << Step{"accepted", [this] { return screens::joinMatch(peer); }};
+        steps << Step{"sent 0", sendReady};
+        steps << Step{"got record", [this] { return receive(peer, ownRecord() + "0"); }};
+        sendRecords();
+    }
+    steps << Step{"fight", [this] {
+                      const bool shown = screens::waitUntil([] {
+                          return Forms::loaded<frmFight>() && Forms::get<frmFight>().isVisible();
+                      });
+                      peer.forget();
+                      return shown;
+                  }};
 }
 
 bool Exchange::sendRecord(int index) {
@@ -139,18 +97,16 @@ bool Exchange::sendRecord(int index) {
     return mode == 1 || index + 1 < records.size() || waitActive(2);
 }
 
-int Exchange::stepNamed(const QByteArray& name) const {
-    return static_cast<int>(names.indexOf(name));
-}
-
 void Exchange::replaceRecord(char tag, const QByteArray& message) {
     records[tag - 'A'] = message;
 }
 
-bool Exchange::runThrough(int last) {
-    for (; done <= last && done < names.size(); ++done) {
-        if (!actions[done]()) {
-            failed = names[done];
+bool Exchange::runThrough(const QByteArray& last) {
+    const auto end = std::find_if(steps.begin(), steps.end(),
+                                  [&last](const Step& step) { return step.name == last; });
+    for (; done <= end - steps.begin() && done < steps.size(); ++done) {
+        if (!steps[done].action()) {
+            failed = steps[done].name;
             return false;
         }
     }

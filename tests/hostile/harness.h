@@ -1,17 +1,13 @@
 #pragma once
 
 // What the hostile-peer and vanishing-peer suites share: the peer's half of a
-// whole exchange as named steps for either role, a timer of the test's own that tells
-// whether the program kept the event loop turning, and a wait for the program
-// to have read everything the peer sent.
+// whole exchange as named steps for either role, and a wait for the program to
+// have read everything the peer sent.
 
 #include "core/ChickenRecord.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QList>
-#include <QObject>
-#include <QTimer>
 
 #include <functional>
 
@@ -19,26 +15,6 @@ class ConnectionScreen;
 class Peer;
 
 namespace hostile {
-
-// How long, in ms, the test's own timer may be held up before the program
-// counts as unresponsive.
-qint64 lateLimitMs();
-
-// A timer of the test's own on the event loop that the program shares. The
-// longest gap between two of its ticks is the longest time the program kept
-// the loop from turning.
-class Ticker : public QObject {
-public:
-    explicit Ticker(int intervalMs = 10);
-    // The longest gap so far, including the one still open.
-    qint64 worstGapMs() const;
-
-private:
-    QTimer timer;
-    QElapsedTimer clock;
-    qint64 last = 0;
-    qint64 worst = 0;
-};
 
 // The program's connection screen for GameMode `mode` (1 host, 2 join), or
 // nullptr when it is not loaded.
@@ -54,13 +30,12 @@ class Exchange {
 public:
     Exchange(Peer& peer, int mode, const ChickenRecord& peerChicken);
 
-    // The index of a step (what the peer has just done); the last, "fight", is
-    // the program showing the fight.
-    int stepNamed(const QByteArray& name) const;
-
-    // Runs the steps not yet run up to and including `last`; false (and the
-    // failing step in failure()) as soon as one fails.
-    bool runThrough(int last);
+    // Runs the steps not yet run up to and including the one named `last` (what
+    // the peer has just done: "connected", "got 0", "sent A".."sent I", "sent 0",
+    // "got record", or hosting "accepted"; the last, "fight", is the program
+    // showing the fight); false (and the failing step in failure()) as soon as
+    // one fails.
+    bool runThrough(const QByteArray& last);
     QByteArray failure() const { return failed; }
 
     // Sends `message` instead of the record message with `tag` (one write; a
@@ -73,8 +48,11 @@ private:
     Peer& peer;
     const int mode;
     QList<QByteArray> records;
-    QList<QByteArray> names;
-    QList<std::function<bool()>> actions;
+    struct Step {
+        QByteArray name;
+        std::function<bool()> action;
+    };
+    QList<Step> steps;
     int done = 0;
     QByteArray failed;
 };

@@ -23,29 +23,6 @@
 
 using namespace screens;
 
-namespace {
-
-// A chicken that can never land a blow: Kick and Peck attack with 1 against a
-// defence of at least 1, and it knows no Combo.
-ChickenRecord harmless(const char* name, int16_t hitPoints) {
-    ChickenRecord c = chicken(name, hitPoints);
-    c.KickPower = c.KickSkill = c.PeckPower = c.PeckSkill = 0;
-    c.CanPeck = -1;
-    return c;
-}
-
-// A chicken that lands blows often against a defence of 1.
-ChickenRecord strong(const char* name, int16_t hitPoints, int16_t speed = 100) {
-    ChickenRecord c = chicken(name, hitPoints, speed);
-    c.KickPower = 30;
-    c.KickSkill = 10;
-    c.PeckPower = 1; // what the other side's Kick and Peck are met by
-    c.CanPeck = c.CanCombo = -1;
-    return c;
-}
-
-} // namespace
-
 class TestSparring : public QObject {
     Q_OBJECT
 
@@ -97,9 +74,18 @@ private slots:
     void wholeMatchAgainstTheScreens() {
         QFETCH(int, gameMode);
         QFETCH(bool, gameWins);
-        const ChickenRecord player = gameWins ? strong("Henrietta", 40) : harmless("Henrietta", 40);
-        ChickenRecord sparringChicken = gameWins ? harmless("Sparky", 30) : strong("Sparky", 30);
-        sparringChicken.Obedience = 70; // refuses now and then
+        // The strong lands blows often against a defence (its peck power) of 1; the
+        // harmless never lands one: attacks of 1 against at least 1, no Combo.
+        // Sparky's obedience of 70 refuses now and then.
+        const ChickenRecord strong =
+            fixture::chicken("Henrietta", {30, 1, 100, 100, 40, 4, 10, 6, 0, -1, -1});
+        const ChickenRecord harmless =
+            fixture::chicken("Sparky", {0, 0, 100, 70, 30, 4, 0, 0, 0, -1});
+        const ChickenRecord player =
+            gameWins ? strong : fixture::chicken("Henrietta", {0, 0, 100, 100, 40, 4, 0, 0, 0, -1});
+        const ChickenRecord sparringChicken =
+            gameWins ? harmless
+                     : fixture::chicken("Sparky", {30, 1, 100, 70, 30, 4, 10, 6, 0, -1, -1});
         Vars::OwnChicken = player;
 
         Opponent opponent(sparringChicken);
@@ -161,8 +147,9 @@ private slots:
     // status 0, the charge stopped.
     void playsItsOwnSide() {
         Peer peer;
-        Opponent opponent(strong("Sparky", 30, 90));
-        QVERIFY(exchangeAsJoiner(peer, opponent, harmless("Bob", 30000)));
+        Opponent opponent(fixture::chicken("Sparky", {30, 1, 90, 100, 30, 4, 10, 6, 0, -1, -1}));
+        QVERIFY(exchangeAsJoiner(peer, opponent,
+                                 fixture::chicken("Bob", {0, 0, 100, 100, 30000, 4, 0, 0, 0, -1})));
         QByteArray what;
         QVERIFY(peer.waitForBytes(6, 4000));
         QCOMPARE(peer.received(), "J1J2J3");
