@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Long runs on a lossy link, by hand (not part of the suite): many whole matches,
-# one at a time, each in a private network namespace of its own made by lossy.sh,
+# one at a time, each in a private network namespace of its own made by tests/badnet/lossy.sh,
 # with every side's log kept. Prints one row per match and a summary.
 #
-#   tests/badnet/long_runs.sh KIND COUNT PERCENT OUT [BUILD]
+#   bench/long_runs.sh KIND COUNT PERCENT OUT [BUILD]
 #
 # KIND     programs: two copies of the game, keys only (tests/e2e/two_programs.sh)
 #          game-hosts, game-joins: the game under Xvfb, keys only, against
@@ -24,7 +24,7 @@
 # quorvel.status, quorvel.link and quorvel.match categories.
 set -uo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-source "$here/../common/lib.sh"
+source "$here/../tests/common/lib.sh"
 
 # Inside the namespace: one match against the practice opponent, logs in DIR.
 sparring_match() { # ROLE(game-hosts|game-joins) DIR BUILD
@@ -147,7 +147,7 @@ for i in $(seq "$count"); do
     fi
     rm -rf "$dir"
     mkdir -p "$dir"
-    "$here/lossy.sh" "$percent" "$0" --in-namespace "$kind" "$dir" "$build" >"$dir/result.txt" 2>&1
+    "$ROOT/tests/badnet/lossy.sh" "$percent" "$0" --in-namespace "$kind" "$dir" "$build" >"$dir/result.txt" 2>&1
     # The logs stay; the programs' copies go.
     find "$dir" \( -name quorvel -o -name '*.wav' \) -type f -delete
     analyse "$dir" | tee -a "$out/$kind-$percent.rows"
