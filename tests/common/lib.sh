@@ -132,14 +132,15 @@ windows_of() {
     done
 }
 
-# window_of PID TITLE: the first of them.
-window_of() { windows_of "$@" | head -n 1; }
+# window_of PID TITLE [EXCEPT]: the first of them, but the window EXCEPT.
+window_of() { windows_of "$1" "$2" | grep -vx "${3:-}" | head -n 1; }
 
-# wait_window PID TITLE [SECONDS]: waits for it and prints its id.
+# wait_window PID TITLE [SECONDS [EXCEPT]]: waits for such a window (not EXCEPT)
+# and prints its id.
 wait_window() {
     local w
     shown() { w=$(window_of "$@") && [ -n "$w" ]; }
-    soon $((${3:-20} * 10)) shown "$1" "$2" || { echo "no window '$2' of process $1" >&2 && return 1; }
+    soon $((${3:-20} * 10)) shown "$1" "$2" "${4:-}" || { echo "no window '$2' of process $1" >&2 && return 1; }
     echo "$w"
 }
 
@@ -156,26 +157,36 @@ press() {
     xdotool key --clearmodifiers "$@" 2>/dev/null
 }
 
+# on_title PID KEY: waits for PID's title screen and presses the key there;
+# prints the title screen's window.
+on_title() {
+    local title
+    title=$(wait_window "$1" Quorvel 20) && press "$title" "$2" && echo "$title"
+}
+
 # host_by_keys FOLDER [RUN...]: start_in, then Alt+S on the title screen; waits
 # for the host screen. Sets HOST_PID.
 host_by_keys() {
-    local title
     start_in "$@"
     HOST_PID=$PID
-    title=$(wait_window "$HOST_PID" Quorvel 20) || return 1
-    press "$title" alt+s || return 1
+    on_title "$HOST_PID" alt+s >/dev/null || return 1
     wait_window "$HOST_PID" "Multiplayer - Server" 10 >/dev/null
 }
 
 # open_prompt PID: on PID's title screen, Alt+C; prints the address prompt (which
 # carries the program's title too: the other such window).
 open_prompt() {
-    local title prompt
-    title=$(wait_window "$1" Quorvel 20) || return 1
-    press "$title" alt+c || return 1
-    other() { prompt=$(windows_of "$1" Quorvel | grep -vx "$title" | head -n 1) && [ -n "$prompt" ]; }
-    soon 100 other "$1" || { echo "no address prompt" >&2 && return 1; }
-    echo "$prompt"
+    local title
+    title=$(on_title "$1" alt+c) && wait_window "$1" Quorvel 10 "$title"
+}
+
+# join_and_play SECONDS ADDRESS [RUN...]: the program in $work/join (started by
+# RUN, if given) joins the host ($HOST_PID, logging to $work/host.log) by keys
+# at the address, and both play out their matches (play_out).
+join_and_play() {
+    start_in "$work/join" "${@:3}"
+    join_by_keys "$PID" "$2" || fail "joining by keys"
+    play_out "$1" "$HOST_PID" "$work/host.log" "$PID" "$work/join.log" || fail "the match did not end in time"
 }
 
 # join_by_keys PID [ADDRESS]: opens the prompt, types the address over what the
@@ -286,6 +297,10 @@ own_internet() {
     export QUORVEL_NET="$1$$"
     internets_down "$1[0-9]+(-[a-z])?" "$1"
 }
+
+# internet_session PREFIX [CATEGORY...]: own_internet, then a session whose logs
+# carry the seconds since boot, to be read with seconds.
+internet_session() { own_internet "$1" && export QT_MESSAGE_PATTERN="%{time boot} %{message}" && session "${@:2}"; }
 
 # mapped PORT: router A forwards that outside port (the chain read whole: grep -q
 # ending the pipe early would fail it under pipefail).

@@ -25,8 +25,7 @@ name="Hénriette, the Bold"
 
 "$1" >"$work/game.log" 2>&1 &
 game_pid=$!
-title=$(wait_window "$game_pid" Quorvel 20) || fail "no title screen"
-press "$title" alt+s || fail "Alt+S"
+on_title "$game_pid" alt+s >/dev/null || fail "Alt+S on the title screen"
 # The game listens once its host screen is up; the opponent retries until then.
 met() { grep -q " VS " "$work/peer.log" || ! kill -0 "$peer_pid" 2>/dev/null; }
 for _ in $(seq 50); do

@@ -14,11 +14,8 @@ host_by_keys "$work/host" || fail "hosting by keys"
 # The joiner starts only now: the two title screens open in the same place, and
 # a window that opens takes the keyboard, so keys meant for one program could
 # reach the other.
-start_in "$work/join"
-join_pid=$PID
 joined=$(date +%s%N)
-join_by_keys "$join_pid" 127.0.0.1 || fail "joining by keys"
-play_out 120 "$HOST_PID" "$work/host.log" "$join_pid" "$work/join.log" || fail "the match did not end in time"
+join_and_play 120 127.0.0.1
 
 echo "matches: $((($(date +%s%N) - joined) / 1000000)) ms from joining to both programs' end"
 [ "${STATUSES[*]}" = "0 0" ] || fail "exit statuses ${STATUSES[*]}"

@@ -16,10 +16,8 @@
 # Exits 0 when every case holds, 77 (skipped) without root and /dev/net/tun.
 set -uo pipefail
 source "$(dirname "$0")/../common/lib.sh"
-own_internet qvhost
+internet_session qvhost status.info
 program="$(realpath "$1")" sparring="$(realpath "$2")"
-export QT_MESSAGE_PATTERN="%{time boot} %{message}"
-session status.info
 
 # pinholed: router A lets IPv6 connections to the host's port 1425 in.
 pinholed() {

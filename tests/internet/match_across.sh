@@ -13,17 +13,11 @@
 #   gap ms      the largest gap between two record messages a side sent
 # The environment sets the match up:
 #   RTT_MS=100  round trip between the routers
-#   LOSS=0      percent of the packets dropped as they cross the internet
-#   MAP=hand    port 1425 is mapped on router A with upnpc before the game
-#               starts; MAP=game leaves that to the game (the joiner waits up
-#               to 20 s for the mapping to appear)
+#   (the game maps port 1425 on router A itself; the joiner waits up to 20 s
+#   for the mapping to appear)
 #   KEEP_WORK=1 keeps the programs' folders and logs
 # Exits 0 when both sides ended and their results agree, 77 (skipped) without
 # root and /dev/net/tun. Needs the delaylink target (see topology.sh).
-#
-# match_across.sh --row HOST.LOG JOIN.LOG [HOST_STATUS JOIN_STATUS]: the row of
-# a match already played, from its logs (those of tests/e2e/two_programs.sh
-# run with QT_MESSAGE_PATTERN="%{time boot} %{message}" too).
 set -uo pipefail
 source "$(dirname "$0")/../common/lib.sh"
 
@@ -57,44 +51,23 @@ row() {
     ended="$([ "$host_result" != - ] && [ "${3:-0}" = 0 ] && echo yes || echo no)"
     ended+="/$([ "$join_result" != - ] && [ "${4:-0}" = 0 ] && echo yes || echo no)"
     [ -n "$host_hp" ] && [ "$host_hp" = "${join_hp#*/}/${join_hp%/*}" ] && hp_agreed=yes
-    printf '%-6s %-4s %-7s %-9s %-6s %-8s %-8s %-6s %-11s %s\n' rtt loss ended results agreed \
+    printf '%-6s %-7s %-9s %-6s %-8s %-8s %-6s %-11s %s\n' rtt ended results agreed \
         host_hp join_hp agreed "fight ms" "gap ms" \
-        "${RTT_MS:--}" "${LOSS:--}" "$ended" "$host_result/$join_result" \
+        "${RTT_MS:--}" "$ended" "$host_result/$join_result" \
         "$(agreed 1 "$1" "$2" && echo yes || echo no)" \
         "${host_hp:--}" "${join_hp:--}" "$hp_agreed" "$(fight_ms "$1")/$(fight_ms "$2")" \
         "$(record_gap_ms "$1")/$(record_gap_ms "$2")"
     [ "$ended" = yes/yes ] && agreed 1 "$1" "$2"
 }
 
-if [ "${1:-}" = --row ]; then
-    shift
-    row "$@"
-    exit
-fi
-
-own_internet qvacross
+internet_session qvacross boxes.info status.info link.debug match.info
 program="$(realpath "$1")"
-export RTT_MS="${RTT_MS:-100}" LOSS="${LOSS:-0}" QT_MESSAGE_PATTERN="%{time boot} %{message}"
-session boxes.info status.info link.debug match.info
+export RTT_MS="${RTT_MS:-100}"
 topology up >/dev/null || fail "the namespace internet did not come up"
-if [ "$LOSS" -gt 0 ]; then
-    topology exec internet nft -f - <<RULES || fail "no loss rule"
-add table inet loss
-add chain inet loss forward { type filter hook forward priority -10; }
-add rule inet loss forward numgen random mod 100 < $LOSS drop
-RULES
-fi
-if [ "${MAP:-hand}" = hand ]; then
-    topology exec host upnpc -u http://192.168.1.1:5000/rootDesc.xml -e quorvel \
-        -a 192.168.1.2 1425 1425 TCP 1200 | grep "is redirected" >/dev/null || fail "upnpc did not map 1425"
-fi
 
 make_player "$program" "$work/host" "$HOST_CHICKEN" && make_player "$program" "$work/join" "$JOIN_CHICKEN" || exit 1
 host_by_keys "$work/host" "$TESTS/internet/topology.sh" exec host || fail "hosting by keys"
-# The mapping, made by hand or by the game, is in router A's nftables.
+# The mapping the game made is in router A's nftables.
 soon 200 mapped 1425 || fail "router A has no mapping of port 1425"
-start_in "$work/join" "$TESTS/internet/topology.sh" exec joiner
-join_pid=$PID
-join_by_keys "$join_pid" 11.0.1.1 || fail "joining by keys"
-play_out 150 "$HOST_PID" "$work/host.log" "$join_pid" "$work/join.log" || fail "the match did not end in time"
+join_and_play 150 11.0.1.1 "$TESTS/internet/topology.sh" exec joiner
 row "$work/host.log" "$work/join.log" "${STATUSES[@]}" || fail "the match did not end agreed"

@@ -8,9 +8,8 @@
 # Needs root and /dev/net/tun (exit 77, skipped, without them).
 set -uo pipefail
 source "$(dirname "$0")/../common/lib.sh"
-own_internet qvself
+internet_session qvself
 [ -z "${1:-}" ] || export DELAYLINK="$1"
-session
 # holds WHAT COMMAND...: tells whether the command succeeds.
 holds() {
     local what="$1"
@@ -48,9 +47,10 @@ listen() {
         SYSTEM:'echo "network A sees $SOCAT_PEERADDR"' &
     soon 50 topology exec "$1" sh -c "ss -Htln${2:-4} 'sport = :1425' | grep -q ."
 }
-# reach WHAT PATTERN: what the joiner gets from router A's outside port 1425.
+# reach WHAT PATTERN [TCP6 ADDRESS]: what the joiner gets from port 1425 of
+# router A's outside address (or of ADDRESS over IPv6).
 reach() {
-    expect "$1" "$2" joiner socat -T 3 - TCP:11.0.1.1:1425,connect-timeout=1
+    expect "$1" "$2" joiner socat -T 3 - "${3:-TCP}:${4:-11.0.1.1}:1425,connect-timeout=1"
 }
 # natpmp WHAT PATTERN [PRIVATE LIFETIME]: natpmpc asks router A for outside port
 # 1425 to the host's PRIVATE (default 1425) for LIFETIME seconds (default 1200);
@@ -64,13 +64,18 @@ igd=http://192.168.1.1:5000/rootDesc.xml
 # The joiner arrives masqueraded as router B.
 reached="network A sees 11.0.2.1"
 
-up() { topology up "$@" || { echo "FAIL the namespace internet did not come up" && return 1; }; }
+# router LETTER FUNCTION TITLE RTT [OPTION...]: one kind of router, in a lane of
+# its own (run side by side): the topology up with that round trip and those
+# options, then the function's checks.
+router() { in_lane "$1" router_case "${@:2}"; }
+router_case() {
+    echo "== $2"
+    RTT_MS=$3 topology up "${@:4}" || { echo "FAIL the namespace internet did not come up" && return 1; }
+    "$1" "$3"
+}
 
-# One function for each kind of router, run side by side in topologies of their own.
 upnp_igd() {
-    echo "== UPnP IGD and NAT-PMP, round trip 100 ms"
-    RTT_MS=100 up || return
-    round_trip 100
+    round_trip "$1"
     topology exec neighbour timeout 3 socat -u \
         UDP4-RECV:1425,reuseaddr,ip-add-membership=239.255.14.25:eth0 - >"$work/multicast" &
     soon 50 topology exec neighbour sh -c "ip maddr show dev eth0 | grep -q 239.255.14.25"
@@ -92,17 +97,14 @@ upnp_igd() {
     reach "and router A is silent again" "timed out"
     # Over IPv6 router A translates nothing: only a pinhole lets the joiner in.
     listen host 6
-    reach6() { expect "$1" "$2" joiner socat -T 3 - "TCP6:[2001:db8:1::10]:1425,connect-timeout=1"; }
-    reach6 "without a pinhole router A drops IPv6 from outside" "timed out"
+    reach "without a pinhole router A drops IPv6 from outside" "timed out" TCP6 "[2001:db8:1::10]"
     expect "upnpc -6 opens a pinhole to the host" "Pinhole ID = 1$" \
         host upnpc -6 -u "http://[2001:db8:1::1]:5000/rootDesc.xml" -A "" 0 2001:db8:1::10 1425 6 1200
-    reach6 "the joiner reaches the host over IPv6 through it" "network A sees \[2001:0db8:0002:0+:0+:0+:0+:0010\]"
+    reach "the joiner reaches the host over IPv6 through it" "network A sees \[2001:0db8:0002:0+:0+:0+:0+:0010\]" TCP6 "[2001:db8:1::10]"
 }
 
 carrier() {
-    echo "== carrier-grade NAT, round trip 300 ms"
-    RTT_MS=300 up cgnat || return
-    round_trip 300
+    round_trip "$1"
     expect "upnpc finds the IGD but no usable connection" \
         "Found a \(not connected\?\) IGD.*|No valid UPNP Internet Gateway Device found" host upnpc -s
     upnp_map "miniupnpd refuses the mapping" "failed with code 501 \(Action Failed\)" -i
@@ -114,15 +116,11 @@ carrier() {
 
 # Finding no IGD takes upnpc 8 s.
 noupnp() {
-    echo "== no UPnP at all"
-    up noupnp || return
     expect "noupnp: no UPnP answers" "No IGD UPnP Device found" host upnpc -s
     natpmp "noupnp: NAT-PMP is refused" "the gateway does not support nat-pmp"
 }
 
 natpmp_only() {
-    echo "== NAT-PMP alone"
-    up natpmp-only || return
     expect "natpmp-only: no UPnP answers" "No IGD UPnP Device found" host upnpc -s
     natpmp "natpmp-only: natpmpc maps 1425" "Mapped public port 1425 protocol TCP to local port 1425"
     listen host
@@ -130,15 +128,13 @@ natpmp_only() {
 }
 
 port_taken() {
-    echo "== outside port 1425 held by the neighbour"
-    up port-taken || return
     upnp_map "upnpc meets the conflict" "failed with code 718 \(ConflictInMappingEntry\)"
     natpmp "NAT-PMP offers the next port" "Mapped public port 1426 protocol TCP to local port 1425"
 }
 
-in_lane a upnp_igd
-in_lane b noupnp
-in_lane c natpmp_only
-in_lane d carrier
-in_lane e port_taken
+router a upnp_igd "UPnP IGD and NAT-PMP, round trip 100 ms" 100
+router b noupnp "no UPnP at all" 100 noupnp
+router c natpmp_only "NAT-PMP alone" 100 natpmp-only
+router d carrier "carrier-grade NAT, round trip 300 ms" 300 cgnat
+router e port_taken "outside port 1425 held by the neighbour" 100 port-taken
 lanes_end && echo "all held"

@@ -23,10 +23,8 @@
 # Exits 0 when every case holds, 77 (skipped) without root and /dev/net/tun.
 set -uo pipefail
 source "$(dirname "$0")/../common/lib.sh"
-own_internet qvstrangers
+internet_session qvstrangers status.info match.info lobby.info
 program="$(realpath "$1")" sparring="$(realpath "$2")" flood_tool="$(realpath "$3")"
-export QT_MESSAGE_PATTERN="%{time boot} %{message}"
-session status.info match.info lobby.info
 at="Friends on the internet join at 11.0.1.1, or at [2001:db8:1::10] over IPv6"
 
 # said status|internet: the host screen's last such line.

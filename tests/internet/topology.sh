@@ -41,7 +41,7 @@
 # delaylink program (default: build/tools/delaylink of this tree).
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-source "$here/../../scripts/lib.sh"
+source "$here/../common/lib.sh"
 
 net="${QUORVEL_NET:-qvnet}"
 state="/run/quorvel-net/$net"
@@ -56,33 +56,28 @@ in_node() {
 }
 
 down() {
-    local node pid
+    local node
     # Everything still running in the namespaces was started for them: the
     # wire, miniupnpd, whatever was run with exec. The wire goes first, while
     # both its devices still exist.
     if [ -f "$state/delaylink.pid" ]; then kill "$(cat "$state/delaylink.pid")" 2>/dev/null || true; fi
     for node in "${nodes[@]}"; do
-        ip netns pids "$(ns "$node")" 2>/dev/null | while read -r pid; do
-            kill "$pid" 2>/dev/null || true
-        done
+        ip netns pids "$(ns "$node")" 2>/dev/null | xargs -r kill 2>/dev/null || true
     done
     for node in "${nodes[@]}"; do
-        for _ in $(seq 50); do
-            [ -z "$(ip netns pids "$(ns "$node")" 2>/dev/null)" ] && break
-            sleep 0.02
-        done
+        soon 10 emptied "$node" || true
         ip netns pids "$(ns "$node")" 2>/dev/null | xargs -r kill -KILL 2>/dev/null || true
         ip netns delete "$(ns "$node")" 2>/dev/null || true
     done
     rm -rf "$state"
 }
 
-# waits up to 5 s for PATTERN in FILE
+# emptied NODE: nothing runs in the node any more.
+emptied() { [ -z "$(ip netns pids "$(ns "$1")" 2>/dev/null)" ]; }
+
+# await PATTERN FILE: waits up to 5 s for the pattern in the file.
 await() {
-    for _ in $(seq 250); do
-        grep -q "$1" "$2" 2>/dev/null && return 0
-        sleep 0.02
-    done
+    soon 50 grep -q "$1" "$2" 2>/dev/null && return 0
     echo "topology: timed out waiting for \"$1\" in $2" >&2
     cat "$2" >&2 || true
     return 1
@@ -97,13 +92,14 @@ addresses() {
     ip -n "$(ns "$1")" link set dev "$2" up
 }
 
-# A home network's device: one veth to its router's LAN, the router as gateway
-# (IPv4 and IPv6: PREFIX::1), and the match announcements' multicast group
-# routed on the LAN.
+# A home network's device: one veth to its router's LAN (a port of the router's
+# BRIDGE, if one is named), the router as gateway (IPv4 and IPv6: PREFIX::1),
+# and the match announcements' multicast group routed on the LAN.
 add_device() {
-    local node="$1" router="$2" router_if="$3" address="$4" gateway="$5" address6="$6"
+    local node="$1" router="$2" router_if="$3" address="$4" gateway="$5" address6="$6" bridge="${7:-}"
     ip -n "$(ns "$router")" link add "$router_if" type veth peer name eth0 netns "$(ns "$node")"
     addresses "$node" eth0 "$address/24" "$address6/64"
+    [ -z "$bridge" ] || ip -n "$(ns "$router")" link set dev "$router_if" master "$bridge"
     ip -n "$(ns "$router")" link set dev "$router_if" up
     ip -n "$(ns "$node")" route add default via "$gateway"
     ip -n "$(ns "$node")" -6 route add default via "${address6%::*}::1"
@@ -236,12 +232,8 @@ up() {
     # neighbour; multicast is flooded to every port, as a home switch does.
     ip -n "$(ns routera)" link add br0 type bridge mcast_snooping 0
     addresses routera br0 192.168.1.1/24 2001:db8:1::1/64
-    add_device host routera host0 192.168.1.2 192.168.1.1 2001:db8:1::10
-    add_device neighbour routera neighbour0 192.168.1.3 192.168.1.1 2001:db8:1::11
-    for node in host0 neighbour0; do
-        ip -n "$(ns routera)" link set dev "$node" master br0
-        ip -n "$(ns routera)" link set dev "$node" up
-    done
+    add_device host routera host0 192.168.1.2 192.168.1.1 2001:db8:1::10 br0
+    add_device neighbour routera neighbour0 192.168.1.3 192.168.1.1 2001:db8:1::11 br0
 
     # Router A's outside, on the internet's first link.
     local outside=11.0.1 carrier=11.0.1.1
@@ -301,21 +293,14 @@ RULES
 }
 
 case "${1:-}" in
-up)
-    shift
-    up "$@"
-    ;;
-down) down ;;
+up | down) "$@" ;;
 exec)
     [ $# -ge 3 ] || {
         echo "usage: topology.sh exec NODE COMMAND..." >&2
         exit 2
     }
-    shift
-    node="$1"
-    shift
     # The command takes over this process, so whoever started it has its pid.
-    exec ip netns exec "$(ns "$node")" "$@"
+    exec ip netns exec "$(ns "$2")" "${@:3}"
     ;;
 *)
     sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//' >&2
