@@ -161,7 +161,6 @@ private:
 class TestHostile : public QObject {
     Q_OBJECT
 
-    const ChickenRecord rex = chicken("Rex", 30, 90, 100);
     const ChickenRecord bob = chicken("Bob", 25, 60, 80);
 
     // Another client knocks while the joiner is connected: it is refused or
@@ -232,7 +231,7 @@ class TestHostile : public QObject {
 private slots:
     void init() {
         resetAll();
-        Vars::OwnChicken = rex;
+        Vars::OwnChicken = chicken("Rex", 30, 90, 100);
     }
     void cleanupTestCase() { resetAll(); }
 
