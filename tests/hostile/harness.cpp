@@ -34,7 +34,7 @@ bool receive(Peer& peer, const QByteArray& expected) {
 }
 
 QByteArray ownRecord() {
-    return screens::joined(screens::recordMessages(Vars::OwnChicken));
+    return screens::recordMessages(Vars::OwnChicken).join();
 }
 
 bool waitActive(int mode) {
@@ -87,12 +87,10 @@ Exchange::Exchange(Peer& scriptedPeer, int gameMode, const ChickenRecord& peerCh
 bool Exchange::sendRecord(int index) {
     const QByteArray& message = records[index];
     peer.send(message);
-    if (message.size() > 1024) {
-        if (!waitUntilRead(peer, message))
-            return false;
-    } else {
+    if (message.size() <= 1024)
         QTest::qWait(15); // its own arrival, as a real peer's 200 ms pace gives
-    }
+    else if (!waitUntilRead(peer, message))
+        return false;
     // The joiner's wait before the fight starts with the host's last record.
     return mode == 1 || index + 1 < records.size() || waitActive(2);
 }
@@ -124,13 +122,11 @@ void reportsPeerGone(int mode, bool inFight, int timeoutMs) {
     ConnectionScreen* screen = connectionScreen(mode);
     QVERIFY(screen != nullptr);
     const QString lost = QStringLiteral("Connection lost: ");
-    QTRY_VERIFY2_WITH_TIMEOUT(screen->txt->text().startsWith(lost), qPrintable(screen->txt->text()),
-                              timeoutMs);
-    // The reason follows.
-    QVERIFY2(screen->txt->text().size() > lost.size(), qPrintable(screen->txt->text()));
+    QTRY_VERIFY2_WITH_TIMEOUT(screen->txt->text().startsWith(lost) && // the reason follows
+                                  screen->txt->text().size() > lost.size(),
+                              qPrintable(screen->txt->text()), timeoutMs);
     QVERIFY(!screen->tmrTransfer->isActive() && !screen->tmrWait->isActive());
-    QVERIFY(screen->isVisible());
-    QVERIFY(!Forms::loaded<frmFight>());
+    QVERIFY(screen->isVisible() && !Forms::loaded<frmFight>());
     QVERIFY(recorded().boxes.isEmpty() && !platform::programEnded());
 }
 

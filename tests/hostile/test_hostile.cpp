@@ -33,12 +33,18 @@ using namespace hostile;
 namespace {
 
 constexpr qsizetype FloodBytes = 10 << 20;
-constexpr qsizetype ReadSlice = 64 * 1024; // the most the program takes as one arrival
 
 QByteArray randomBytes(QRandomGenerator& random, qsizetype size) {
     QList<quint32> words(size / 4 + 1);
     random.fillRange(words.data(), words.size());
     return QByteArray(reinterpret_cast<const char*>(words.constData()), size);
+}
+
+// 10 MB of random bytes in one write, read to its end by the program.
+void flood(Peer& peer, QRandomGenerator& random) {
+    const QByteArray bytes = randomBytes(random, FloodBytes);
+    peer.send(bytes);
+    QVERIFY(waitUntilRead(peer, bytes));
 }
 
 const QByteArray MarkupName("<b>Bob</b><img src=x onerror=alert(1)>&amp;\x01\x07\x1b[31m\t"
@@ -155,21 +161,7 @@ private:
 class TestHostile : public QObject {
     Q_OBJECT
 
-    const ChickenRecord rex = chicken("Rex", 30, 90, 100);
     const ChickenRecord bob = chicken("Bob", 25, 60, 80);
-
-    // In the fight, the peer's damage still lands and its probe is answered.
-    static void matchGoesOn(Peer& peer) {
-        const auto hitPoints = Forms::get<frmFight>().game().own().HitPoints;
-        peer.send("K2");
-        QTRY_COMPARE(Forms::get<frmFight>().game().own().HitPoints, int16_t(hitPoints - 2));
-        QCOMPARE(Forms::get<frmFight>().Label1[0]->text(),
-                 "HP:   " + QString::number(hitPoints - 2));
-        peer.forget();
-        peer.send("90");
-        QTRY_VERIFY(peer.received().contains("91"));
-        QVERIFY(recorded().boxes.isEmpty() && !platform::programEnded());
-    }
 
     // Another client knocks while the joiner is connected: it is refused or
     // dropped, and nothing it says reaches the program.
@@ -181,34 +173,29 @@ class TestHostile : public QObject {
         }
     }
 
-    // Each message in a write of its own, with `pauseMs` between them; with no
-    // pause the event loop still turns every so often, so that the test's own
-    // writing does not count as the program holding it up.
-    static void sendAll(Peer& peer, const QList<QByteArray>& messages, int pauseMs) {
-        for (qsizetype i = 0; i < messages.size(); ++i) {
-            peer.send(messages[i]);
+    // `count` messages made by `make`, each in a write of its own, with `pauseMs`
+    // between them; with no pause the event loop still turns every so often, so
+    // that the test's own writing does not count as the program holding it up.
+    static void sendAll(Peer& peer, int count, int pauseMs,
+                        const std::function<QByteArray(int)>& make) {
+        QByteArray all;
+        for (int i = 0; i < count; ++i) {
+            const QByteArray message = make(i);
+            peer.send(message);
+            all += message;
             if (pauseMs > 0)
                 QTest::qWait(pauseMs);
             else if (i % 256 == 255)
                 QCoreApplication::processEvents();
         }
-        QVERIFY(waitUntilRead(peer, messages.join()));
+        QVERIFY(waitUntilRead(peer, all));
     }
 
-    // A second of silence, 10 MB of random bytes at once or a second joiner:
-    // nothing of it moves the exchange on.
-    enum Disturbance { Silence, Flood, SecondJoiner };
-    static void nothingMovesOn(Peer& peer, int mode, Disturbance what, QRandomGenerator& random) {
+    // A second of silence, then 10 MB of random bytes at once (joining) or a
+    // second joiner (hosting): nothing of it moves the exchange on.
+    static void nothingMovesOn(int mode, const std::function<void()>& disturbance) {
         const QString status = connectionScreen(mode)->txt->text();
-        if (what == Silence)
-            QTest::qWait(1000);
-        if (what == SecondJoiner)
-            secondJoinerIsRefused();
-        if (what == Flood) {
-            const QByteArray bytes = randomBytes(random, FloodBytes);
-            peer.send(bytes);
-            QVERIFY(waitUntilRead(peer, bytes));
-        }
+        disturbance();
         QCOMPARE(connectionScreen(mode)->txt->text(), status);
         QVERIFY(!Forms::loaded<frmFight>());
     }
@@ -244,7 +231,7 @@ class TestHostile : public QObject {
 private slots:
     void init() {
         resetAll();
-        Vars::OwnChicken = rex;
+        Vars::OwnChicken = chicken("Rex", 30, 90, 100);
     }
     void cleanupTestCase() { resetAll(); }
 
@@ -294,12 +281,12 @@ private slots:
             letter = static_cast<char>('a' + random.bounded(26));
         exchange.replaceRecord('A', "A" + (mode == 1 ? hugeName : MarkupName));
         QVERIFY2(exchange.runThrough(mode == 1 ? "got 0" : "accepted"), exchange.failure());
-        nothingMovesOn(peer, mode, Silence, random);
+        nothingMovesOn(mode, [] { QTest::qWait(1000); });
         if (mode == 2) {
-            nothingMovesOn(peer, mode, Flood, random);
+            nothingMovesOn(mode, [&] { flood(peer, random); });
         } else {
             QVERIFY2(exchange.runThrough("sent E"), exchange.failure());
-            nothingMovesOn(peer, mode, SecondJoiner, random);
+            nothingMovesOn(mode, secondJoinerIsRefused);
         }
         QVERIFY2(exchange.runThrough("fight"), exchange.failure());
         if (QTest::currentTestFailed())
@@ -308,8 +295,8 @@ private slots:
         frmFight& fight = Forms::get<frmFight>();
         const std::string& name = fight.game().opponent().Name;
         if (mode == 1) {
-            // Read in bounded slices: the first one is the name, the rest is ignored.
-            QVERIFY(!name.empty() && qsizetype(name.size()) < ReadSlice);
+            // Read in slices of 64 KB at most: the first one is the name, the rest is ignored.
+            QVERIFY(!name.empty() && qsizetype(name.size()) < 64 * 1024);
             QVERIFY(hugeName.startsWith(QByteArray::fromStdString(name)));
             QVERIFY(fight.Label1[5]->text().startsWith("Name: " + hugeName.left(100)));
             opponent.Name = name;
@@ -319,25 +306,25 @@ private slots:
             QCOMPARE(fight.Label1[5]->text(), "Name: " + Vars::displayText(opponent.Name));
             QCOMPARE(fight.Label1[5]->textFormat(), Qt::PlainText);
         }
-        QList<QByteArray> charges;
-        for (int i = 0; i < 10000; ++i)
-            charges << "J" + QByteArray::number(i % 11);
-        sendAll(peer, charges, 0);
+        sendAll(peer, 10000, 0, [](int i) { return "J" + QByteArray::number(i % 11); });
         peer.send("J7");
         QTRY_COMPARE(fight.bar2->value(), 7);
         QCOMPARE(fight.game().opponent(), opponent);
 
-        if (mode == 1) { // bytes from here on may rename it
-            const QByteArray flood = randomBytes(random, FloodBytes);
-            peer.send(flood);
-            QVERIFY(waitUntilRead(peer, flood));
-        } else {
-            QList<QByteArray> pieces;
-            for (int i = 0; i < 1000; ++i)
-                pieces << randomBytes(random, 1 + random.bounded(int(2 * FloodBytes / 1000)));
-            sendAll(peer, pieces, 1);
-        }
-        matchGoesOn(peer);
+        if (mode == 1) // bytes from here on may rename it
+            flood(peer, random);
+        else
+            sendAll(peer, 1000, 1,
+                    [&](int) { return randomBytes(random, 1 + random.bounded(20971)); });
+        // The match goes on: the peer's damage still lands and its probe is answered.
+        const auto hitPoints = fight.game().own().HitPoints;
+        peer.send("K2");
+        QTRY_COMPARE(fight.game().own().HitPoints, int16_t(hitPoints - 2));
+        QCOMPARE(fight.Label1[0]->text(), "HP:   " + QString::number(hitPoints - 2));
+        peer.forget();
+        peer.send("90");
+        QTRY_VERIFY(peer.received().contains("91"));
+        QVERIFY(recorded().boxes.isEmpty() && !platform::programEnded());
         ticker.keptTime();
     }
 
@@ -348,17 +335,13 @@ private slots:
     // QUORVEL_SOAK_MATCHES=30 plays a long run of them.
     void wholeFight_data() {
         QTest::addColumn<int>("number");
-        const int matches = qEnvironmentVariableIsSet("QUORVEL_SOAK_MATCHES")
-                                ? qEnvironmentVariableIntValue("QUORVEL_SOAK_MATCHES")
-                                : 2;
-        for (int number = 0; number < matches; ++number)
+        const int matches = qEnvironmentVariableIntValue("QUORVEL_SOAK_MATCHES");
+        for (int number = 0; number < std::max(matches, 2); ++number)
             QTest::addRow("%d, %s", number + 1, number % 2 == 0 ? "hosting" : "joining") << number;
     }
     void wholeFight() {
         QFETCH(int, number);
-        ChickenRecord own = chicken("Rex", 30, 100, 90);
-        own.CanPeck = own.CanCombo = -1;
-        Vars::OwnChicken = own;
+        Vars::OwnChicken = fixture::chicken("Rex", {12, 8, 100, 90, 30, 4, 5, 6, 0, -1, -1});
         Peer peer;
         Exchange exchange(peer, number % 2 == 0 ? 1 : 2, chicken("Bob", 30, 100, 100));
         QVERIFY2(exchange.runThrough("fight"), exchange.failure());
@@ -375,9 +358,8 @@ private slots:
                                  fight.game().own().HitPoints == opponent.program &&
                                  opponent.answersRead == opponent.probes;
             QPushButton* button = fight.cmd[hand.bounded(3)]; // kick, peck or combo
-            if (fight.matchOver() || !button->isEnabled() || !settled)
-                return;
-            button->click();
+            if (!fight.matchOver() && button->isEnabled() && settled)
+                button->click();
         });
         player.start(2);
         QVERIFY2(waitUntil([&] { return fight.matchOver() && opponent.over(); }, 60000),

@@ -99,48 +99,43 @@ private slots:
     // The first request is handled, the other dropped, none left hanging, and nobody
     // listens any more. Requests are announced from the event loop, so even destroying
     // the control in the handler is safe; the requests then die with it.
-    void laterRequestsAreRefused_data() {
-        QTest::addColumn<Handler>("handler");
-        QTest::addRow("first accepted") << Accepts;
-        QTest::addRow("closed without accepting") << Closes;
-        QTest::addRow("control destroyed") << Destroys;
-    }
     void laterRequestsAreRefused() {
-        QFETCH(Handler, handler);
-        const qsizetype descriptorsBefore = openDescriptors();
-        {
-            const QPointer<Winsock> host = new Winsock;
-            QSignalSpy requests(host, &Winsock::ConnectionRequest);
-            takeRequests(*host, handler);
-            const quint16 port = host->LocalPort;
-            // Both peers get through the handshake before the host handles anything.
-            QTcpSocket peers[2];
-            for (QTcpSocket& peer : peers)
-                peer.connectToHost(QHostAddress::LocalHost, port);
-            for (QTcpSocket& peer : peers)
-                QVERIFY(peer.waitForConnected(5000));
-            QTRY_COMPARE(requests.count(), 1);
-            const auto openPeers = [&peers] {
-                return int(peers[0].state() == QAbstractSocket::ConnectedState) +
-                       int(peers[1].state() == QAbstractSocket::ConnectedState);
-            };
-            QTRY_COMPARE(openPeers(), int(handler == Accepts));
-            QByteArray atPeers;
-            QTRY_COMPARE((atPeers += peers[0].readAll() + peers[1].readAll()),
-                         QByteArray(handler == Accepts ? "0" : ""));
-            QTest::qWait(100);
-            QCOMPARE(openPeers(), int(handler == Accepts));
-            QCOMPARE(requests.count(), 1);
-            QCOMPARE(host.isNull(), handler == Destroys);
-            QTcpSocket late;
-            late.connectToHost(QHostAddress::LocalHost, port);
-            QVERIFY(!late.waitForConnected(5000));
-            QCOMPARE(late.error(), QAbstractSocket::ConnectionRefusedError);
-            delete host.data();
+        for (const Handler handler : {Accepts, Closes, Destroys}) {
+            const qsizetype descriptorsBefore = openDescriptors();
+            {
+                const QPointer<Winsock> host = new Winsock;
+                QSignalSpy requests(host, &Winsock::ConnectionRequest);
+                takeRequests(*host, handler);
+                const quint16 port = host->LocalPort;
+                // Both peers get through the handshake before the host handles anything.
+                QTcpSocket peers[2];
+                for (QTcpSocket& peer : peers)
+                    peer.connectToHost(QHostAddress::LocalHost, port);
+                for (QTcpSocket& peer : peers)
+                    QVERIFY(peer.waitForConnected(5000));
+                QTRY_COMPARE(requests.count(), 1);
+                const auto openPeers = [&peers] {
+                    return int(peers[0].state() == QAbstractSocket::ConnectedState) +
+                           int(peers[1].state() == QAbstractSocket::ConnectedState);
+                };
+                QTRY_COMPARE(openPeers(), int(handler == Accepts));
+                QByteArray atPeers;
+                QTRY_COMPARE((atPeers += peers[0].readAll() + peers[1].readAll()),
+                             QByteArray(handler == Accepts ? "0" : ""));
+                QTest::qWait(100);
+                QCOMPARE(openPeers(), int(handler == Accepts));
+                QCOMPARE(requests.count(), 1);
+                QCOMPARE(host.isNull(), handler == Destroys);
+                QTcpSocket late;
+                late.connectToHost(QHostAddress::LocalHost, port);
+                QVERIFY(!late.waitForConnected(5000));
+                QCOMPARE(late.error(), QAbstractSocket::ConnectionRefusedError);
+                delete host.data();
+            }
+            // Every refused request was really closed: nothing is left open in this process.
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QCOMPARE(openDescriptors(), descriptorsBefore);
         }
-        // Every refused request was really closed: nothing is left open in this process.
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCOMPARE(openDescriptors(), descriptorsBefore);
     }
 
     // A connection by each kind of address, in both directions, every message sent at once
@@ -148,42 +143,37 @@ private slots:
     // sent just before still arrives and only the joiner hears of a loss; the host listens
     // on the same port again at once, though its side of the old connection lingers; our
     // own close is reported to the other side only.
-    void connection_data() {
-        QTest::addColumn<QString>("address");
-        QTest::addRow("IPv4") << "127.0.0.1";
-        QTest::addRow("host name") << "localhost";
-        QTest::addRow("IPv6") << "::1";
-    }
     void connection() {
-        QFETCH(QString, address);
-        if (address == u"::1" && !QTcpServer().listen(QHostAddress::LocalHostIPv6))
-            QSKIP("no IPv6 loopback here");
-        Pair pair;
-        QVERIFY(pair.open(address));
-        QCOMPARE(pair.joiner.State(), int(Winsock::sckConnected));
-        QCOMPARE(pair.connected.count(), 1);
-        QCOMPARE(pair.requests.count(), 1);
-        QVERIFY(pair.joiner.SendData("J1"));
-        QTRY_COMPARE(pair.atHost, "J1");
-        for (const Winsock* control : {&pair.host, &pair.joiner}) {
-            auto* socket = control->findChild<QTcpSocket*>();
-            QCOMPARE(socket->socketOption(QAbstractSocket::LowDelayOption).toInt(), 1);
+        const bool ipv6 = QTcpServer().listen(QHostAddress::LocalHostIPv6); // or IPv4 again
+        for (const QString address : {"127.0.0.1", "localhost", ipv6 ? "::1" : "127.0.0.1"}) {
+            Pair pair;
+            QVERIFY(pair.open(address));
+            QCOMPARE(pair.joiner.State(), int(Winsock::sckConnected));
+            QCOMPARE(pair.connected.count(), 1);
+            QCOMPARE(pair.requests.count(), 1);
+            QVERIFY(pair.joiner.SendData("J1"));
+            QTRY_COMPARE(pair.atHost, "J1");
+            for (const Winsock* control : {&pair.host, &pair.joiner})
+                QCOMPARE(control->findChild<QTcpSocket*>()
+                             ->socketOption(QAbstractSocket::LowDelayOption)
+                             .toInt(),
+                         1);
+            QVERIFY(pair.host.SendData("bye"));
+            pair.host.Close();
+            QCOMPARE(pair.host.State(), int(Winsock::sckClosed));
+            QTRY_COMPARE(pair.joinerLost.count(), 1);
+            QTRY_COMPARE(pair.atJoiner, "0bye");
+            QVERIFY(pair.joiner.State() != Winsock::sckConnected && !pair.joiner.SendData("J5"));
+            QTest::qWait(100);
+            QCOMPARE(pair.joinerLost.count(), 1);
+            QCOMPARE(pair.hostLost.count(), 0);
+            QVERIFY2(pair.host.Listen(), qPrintable(pair.host.ErrorText()));
+            QVERIFY(pair.open(address));
+            QCOMPARE(pair.connected.count(), 2);
+            pair.joiner.Close();
+            QTRY_COMPARE(pair.hostLost.count(), 1);
+            QCOMPARE(pair.joinerLost.count(), 1);
         }
-        QVERIFY(pair.host.SendData("bye"));
-        pair.host.Close();
-        QCOMPARE(pair.host.State(), int(Winsock::sckClosed));
-        QTRY_COMPARE(pair.joinerLost.count(), 1);
-        QTRY_COMPARE(pair.atJoiner, "0bye");
-        QVERIFY(pair.joiner.State() != Winsock::sckConnected && !pair.joiner.SendData("J5"));
-        QTest::qWait(100);
-        QCOMPARE(pair.joinerLost.count(), 1);
-        QCOMPARE(pair.hostLost.count(), 0);
-        QVERIFY2(pair.host.Listen(), qPrintable(pair.host.ErrorText()));
-        QVERIFY(pair.open(address));
-        QCOMPARE(pair.connected.count(), 2);
-        pair.joiner.Close();
-        QTRY_COMPARE(pair.hostLost.count(), 1);
-        QCOMPARE(pair.joinerLost.count(), 1);
     }
 
     void refusesWhatItCannotDo() {
@@ -200,75 +190,72 @@ private slots:
         QCOMPARE(control.State(), int(Winsock::sckClosed));
     }
 
-    void connectFailures_data() {
-        QTest::addColumn<QString>("address");
-        QTest::addColumn<QString>("reason");
-        QTest::addRow("refused") << "127.0.0.1" << QStringLiteral("Connection refused");
-        QTest::addRow("unknown host") << "no-such-host.invalid" << QStringLiteral("Host not found");
-        QTest::addRow("no answer") << "127.0.0.1" << QStringLiteral("Connection timed out");
-    }
     void connectFailures() {
-        QFETCH(QString, address);
-        QFETCH(QString, reason);
-        Winsock joiner;
-        QSignalSpy failed(&joiner, &Winsock::ConnectFailed);
-        QSignalSpy connected(&joiner, &Winsock::Connected);
-        joiner.RemotePort = freePort();
-        // Where nothing answers, only the timeout ends the attempt.
-        const bool silent = reason == u"Connection timed out";
-        joiner.ConnectTimeout = silent ? 300 : 3000;
-        const QString port = QString::number(joiner.RemotePort);
-        QVERIFY(!silent || nft(CutLink + "tcp dport " + port + " drop"));
-        joiner.Connect(address);
-        QCOMPARE(failed.count(), 0); // reported later, never from inside Connect
-        QTRY_COMPARE(failed.count(), 1);
-        QCOMPARE(failed.at(0).at(0).toString(), reason);
-        QCOMPARE(joiner.State(), int(Winsock::sckError));
-        QTest::qWait(50);
-        QCOMPARE(failed.count(), 1);
-        QCOMPARE(connected.count(), 0);
-        // A failed control can connect again without being closed first.
-        QTcpServer server;
-        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
-        joiner.RemotePort = server.serverPort();
-        joiner.Connect(QStringLiteral("127.0.0.1"));
-        QTRY_COMPARE(connected.count(), 1);
-        QCOMPARE(failed.count(), 1);
+        const struct {
+            QString address, reason;
+        } rows[] = {{"127.0.0.1", "Connection refused"},
+                    {"no-such-host.invalid", "Host not found"},
+                    {"127.0.0.1", "Connection timed out"}};
+        for (const auto& [address, reason] : rows) {
+            Winsock joiner;
+            QSignalSpy failed(&joiner, &Winsock::ConnectFailed);
+            QSignalSpy connected(&joiner, &Winsock::Connected);
+            joiner.RemotePort = freePort();
+            // Where nothing answers, only the timeout ends the attempt.
+            const bool silent = reason == u"Connection timed out";
+            joiner.ConnectTimeout = silent ? 300 : 3000;
+            const QString port = QString::number(joiner.RemotePort);
+            QVERIFY(!silent || nft(CutLink + "tcp dport " + port + " drop"));
+            joiner.Connect(address);
+            QCOMPARE(failed.count(), 0); // reported later, never from inside Connect
+            QTRY_COMPARE(failed.count(), 1);
+            QCOMPARE(failed.at(0).at(0).toString(), reason);
+            QCOMPARE(joiner.State(), int(Winsock::sckError));
+            QTest::qWait(50);
+            QCOMPARE(failed.count(), 1);
+            QCOMPARE(connected.count(), 0);
+            // A failed control can connect again without being closed first.
+            QTcpServer server;
+            QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+            joiner.RemotePort = server.serverPort();
+            joiner.Connect(QStringLiteral("127.0.0.1"));
+            QTRY_COMPARE(connected.count(), 1);
+            QCOMPARE(failed.count(), 1);
+            nft(RestoreLink);
+        }
     }
 
     // A host that resets the connection before a word is exchanged (its side of the
     // handshake was never completed) is connected to again, three times at most; the
     // joiner reports the loss only once the host has gone for good.
-    void silentResets_data() {
-        QTest::addColumn<int>("resets"); // | connections made, losses reported, what arrived
-        QTest::addColumn<int>("taken");
-        QTest::addColumn<int>("lost");
-        QTest::addColumn<QByteArray>("received");
-        QTest::addRow("one, then the ready signal") << 1 << 2 << 0 << QByteArray("0");
-        QTest::addRow("every time") << 9 << 4 << 1 << QByteArray();
-    }
     void silentResets() {
-        QFETCH(int, resets);
-        QTcpServer host;
-        QVERIFY(host.listen(QHostAddress::LocalHost, 0));
-        int taken = 0;
-        connect(&host, &QTcpServer::newConnection, &host, [&] {
-            QTcpSocket* connection = host.nextPendingConnection();
-            if (++taken <= resets)
-                connection->abort();
-            else
-                connection->write("0");
-        });
-        Winsock joiner;
-        joiner.RemotePort = host.serverPort();
-        QSignalSpy lost(&joiner, &Winsock::ConnectionLost);
-        QByteArray received;
-        connect(&joiner, &Winsock::DataArrival, &joiner, [&] { received += joiner.GetData(); });
-        joiner.Connect(QStringLiteral("127.0.0.1"));
-        QTRY_VERIFY(!received.isEmpty() || !lost.isEmpty());
-        QTEST(received, "received");
-        QTEST(int(lost.count()), "lost");
-        QTEST(taken, "taken");
+        // Resets, then connections made, losses reported and what arrived.
+        const struct {
+            int resets, taken, lost;
+            QByteArray received;
+        } rows[] = {{1, 2, 0, "0"}, {9, 4, 1, ""}};
+        for (const auto& [resets, takenExpected, lostExpected, receivedExpected] : rows) {
+            QTcpServer host;
+            QVERIFY(host.listen(QHostAddress::LocalHost, 0));
+            int taken = 0;
+            connect(&host, &QTcpServer::newConnection, &host, [&] {
+                QTcpSocket* connection = host.nextPendingConnection();
+                if (++taken <= resets)
+                    connection->abort();
+                else
+                    connection->write("0");
+            });
+            Winsock joiner;
+            joiner.RemotePort = host.serverPort();
+            QSignalSpy lost(&joiner, &Winsock::ConnectionLost);
+            QByteArray received;
+            connect(&joiner, &Winsock::DataArrival, &joiner, [&] { received += joiner.GetData(); });
+            joiner.Connect(QStringLiteral("127.0.0.1"));
+            QTRY_VERIFY(!received.isEmpty() || !lost.isEmpty());
+            QCOMPARE(received, receivedExpected);
+            QCOMPARE(int(lost.count()), lostExpected);
+            QCOMPARE(taken, takenExpected);
+        }
     }
 
     // A flood either way crosses whole, every byte value unchanged: what arrives is read
@@ -292,11 +279,8 @@ private slots:
     // The peer gets every message queued before the end of sending, then the end of the
     // stream, and can still send: we read it until the peer ends its side too.
     void closeSendingEndsOurSideOnly() {
-        Winsock host;
-        takeRequests(host);
-        QByteArray atHost;
-        connect(&host, &Winsock::DataArrival, &host, [&] { atHost += host.GetData(); });
-        QSignalSpy lost(&host, &Winsock::ConnectionLost);
+        Pair pair; // its joiner stays idle
+        Winsock& host = pair.host;
         // A plain socket: QTcpSocket closes both ways once our stream has ended.
         const int peer = ::socket(AF_INET, SOCK_STREAM, 0);
         const sockaddr_in address{AF_INET, htons(host.LocalPort), {htonl(INADDR_LOOPBACK)}, {}};
@@ -316,10 +300,10 @@ private slots:
         QTRY_VERIFY(ended());
         QCOMPARE(atPeer, "0H5I691");
         QCOMPARE(::send(peer, "K3", 2, MSG_NOSIGNAL), 2);
-        QTRY_COMPARE(atHost, "K3");
+        QTRY_COMPARE(pair.atHost, "K3");
         QCOMPARE(host.State(), int(Winsock::sckConnected));
         ::close(peer);
-        QTRY_COMPARE(lost.count(), 1);
+        QTRY_COMPARE(pair.hostLost.count(), 1);
         QCOMPARE(host.State(), int(Winsock::sckClosing));
     }
 
