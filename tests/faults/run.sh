@@ -49,10 +49,8 @@ for id in "${ids[@]}"; do
     [ -n "${FILE[$id]:-}" ] || { echo "No fault $id in tests/faults/faults.txt" >&2 && exit 2; }
     files+=("${FILE[$id]}")
 done
-if ! git -C "$ROOT" diff --quiet HEAD -- "${files[@]}"; then
-    echo "Uncommitted edits in the files the faults change: commit or stash them first." >&2
-    exit 2
-fi
+git -C "$ROOT" diff --quiet HEAD -- "${files[@]}" ||
+    { echo "Uncommitted edits in the files the faults change: commit or stash them first." >&2 && exit 2; }
 
 saved="$(mktemp)"
 planted=""
