@@ -31,7 +31,7 @@ FAST=(test_chickenfile test_wire test_announcement test_address test_rules test_
     test_winsock test_acksender test_hatchery test_lobby test_helpers test_title
     test_badfiles test_assets test_coop test_again hardening)
 MEDIUM=(test_join test_portmapper test_fight own_chicken practice
-    lossy_two_programs internet_match test_host internet_topology
+    two_programs lossy_two_programs internet_match test_host internet_topology
     bench_smoke package test_lan lossy_sparring internet_strangers)
 any() { (IFS='|' && echo "^($*)\$"); }
 TIERS=("-R $(any "${FAST[@]}")" "-R $(any "${MEDIUM[@]}")" "-E $(any "${FAST[@]}" "${MEDIUM[@]}")")
