@@ -208,11 +208,13 @@ private slots:
     void joinsAgainAfterAMatch() {
         QFETCH(QStringList, arguments);
         QProcess program;
-        program.start(QUORVEL_SPARRING, arguments);
         {
             // A short match: both records, the first charge, a finishing blow.
+            // The peer listens first: the program's first join is not retried.
             Peer peer;
-            QVERIFY(peer.listen(1426) && peer.waitForProgram());
+            QVERIFY(peer.listen(1426));
+            program.start(QUORVEL_SPARRING, arguments);
+            QVERIFY(peer.waitForProgram());
             peer.send("0");
             QVERIFY(
                 peer.waitForBytes(joined(recordMessages(Sparring::sampleChicken())).size() + 1));
